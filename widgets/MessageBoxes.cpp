@@ -1,0 +1,92 @@
+#include "widgets/MessageBoxes.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace Msg {
+namespace {
+QList<Answer>& answers() {
+    static QList<Answer> a;
+    return a;
+}
+QStringList& fileNames() {
+    static QStringList f;
+    return f;
+}
+QList<Shown>& shown() {
+    static QList<Shown> s;
+    return s;
+}
+
+QString appTitle() {
+    const QString t = QApplication::applicationDisplayName();
+    return t.isEmpty() ? QStringLiteral("Pelloran") : t;
+}
+
+Answer ask(Kind kind, QWidget* parent, const QString& title, const QString& text,
+           QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
+           QMessageBox::StandardButton defaultButton) {
+    shown().append({kind, title, text});
+    if (!answers().isEmpty())
+        return answers().takeFirst();
+    QMessageBox box(icon, title, text, buttons, parent);
+    box.setDefaultButton(defaultButton);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    case QMessageBox::Cancel:
+        return Answer::Cancel;
+    default:
+        return Answer::Ok;
+    }
+}
+} // namespace
+
+void information(QWidget* parent, const QString& text) {
+    ask(Kind::Information, parent, appTitle(), text, QMessageBox::NoIcon, QMessageBox::Ok,
+        QMessageBox::Ok);
+}
+
+void error(QWidget* parent, const QString& text) {
+    ask(Kind::Error, parent, QStringLiteral("Error"), text, QMessageBox::Critical,
+        QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void plainError(QWidget* parent, const QString& text) {
+    ask(Kind::PlainError, parent, appTitle(), text, QMessageBox::Critical, QMessageBox::Ok,
+        QMessageBox::Ok);
+}
+
+bool confirm(QWidget* parent, const QString& text) {
+    return ask(Kind::Confirm, parent, QStringLiteral("Confirm"), text, QMessageBox::Question,
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == Answer::Yes;
+}
+
+bool question(QWidget* parent, const QString& caption, const QString& text) {
+    return ask(Kind::Question, parent, caption, text, QMessageBox::Question,
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == Answer::Yes;
+}
+
+QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
+                     const QString& defaultSuffix) {
+    if (!fileNames().isEmpty())
+        return fileNames().takeFirst();
+    QFileDialog dlg(parent, caption, QString(), filter);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setDefaultSuffix(defaultSuffix);
+    // Replacing an existing file is what the user asked for by naming it.
+    dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return {};
+    return dlg.selectedFiles().constFirst();
+}
+
+void pushAnswer(Answer a) { answers().append(a); }
+void pushFileName(const QString& path) { fileNames().append(path); }
+QList<Shown> takeShown() { return std::exchange(shown(), {}); }
+bool answersQueued() { return !answers().isEmpty(); }
+
+} // namespace Msg
