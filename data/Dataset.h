@@ -35,7 +35,7 @@ public:
     DbStatement(const DbStatement&) = delete;
     DbStatement& operator=(const DbStatement&) = delete;
 
-    void bind(int index, const QVariant& value); // 1-based
+    void bind(int index, const QVariant& value);           // 1-based
     void bind(const QString& name, const QVariant& value); // ":Name"
     int parameterCount() const;
     QString parameterName(int index) const; // 1-based, with its ':' prefix
@@ -121,7 +121,11 @@ class DbDataset;
 class DbField {
 public:
     DbField(DbDataset* owner, int index, QString name, FieldKind kind, int width)
-        : owner_(owner), index_(index), name_(std::move(name)), kind_(kind), width_(width) {}
+        : owner_(owner)
+        , index_(index)
+        , name_(std::move(name))
+        , kind_(kind)
+        , width_(width) {}
 
     const QString& name() const { return name_; }
     FieldKind kind() const { return kind_; }
@@ -318,20 +322,25 @@ private:
 // A query parameter.
 class DbParam {
 public:
-    explicit DbParam(QString name) : name_(std::move(name)) {}
+    explicit DbParam(QString name)
+        : name_(std::move(name)) {}
     const QString& name() const { return name_; }
     void setAsInteger(qint32 v) { value_ = v; }
     void setAsString(const QString& v) { value_ = v; }
     void setValue(const QVariant& v) { value_ = v; }
     void clear() { value_ = QVariant(); }
+    // A value of its own; without one, the query takes it from its master.
     bool hasValue() const { return value_.isValid(); }
-    qint32 asInteger() const { return value_.toInt(); }
-    QString asString() const { return value_.toString(); }
-    const QVariant& value() const { return value_; }
+    // The parameter's value: its own, or the master's when the query last opened.
+    const QVariant& value() const { return value_.isValid() ? value_ : bound_; }
+    qint32 asInteger() const { return value().toInt(); }
+    QString asString() const { return value().toString(); }
 
 private:
+    friend class DbQuery;
     QString name_;
     QVariant value_;
+    QVariant bound_;
 };
 
 // A query object: one SELECT with named parameters, both forms accepted

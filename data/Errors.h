@@ -7,7 +7,8 @@
 class PelloranError : public std::runtime_error {
 public:
     explicit PelloranError(const QString& message)
-        : std::runtime_error(message.toStdString()), message_(message) {}
+        : std::runtime_error(message.toStdString())
+        , message_(message) {}
     const QString& message() const noexcept { return message_; }
 
 private:

@@ -24,8 +24,8 @@ constexpr int kGridElementCount = 11;
 
 struct GridStyle {
     QColor background;
-    QColor text;          // invalid QColor: the grid's ordinary text colour ("default")
-    QString fontFamily;   // as the scheme names it ("Microsoft Sans Serif")
+    QColor text;        // invalid QColor: the grid's ordinary text colour ("default")
+    QString fontFamily; // as the scheme names it ("Microsoft Sans Serif")
     int fontPixelSize = 0;
     bool bold = false;
     bool italic = false;

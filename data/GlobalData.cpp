@@ -1,0 +1,47 @@
+#include "data/GlobalData.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+TdmGlobals* dmGlobals = nullptr;
+
+TdmGlobals::TdmGlobals(const QString& programFolder, QObject* parent)
+    : QObject(parent) {
+    setObjectName(QStringLiteral("dmGlobals"));
+    // The module exists even when its creation fails part-way, as the start-up expects.
+    dmGlobals = this;
+    DataModuleCreate(programFolder);
+}
+
+TdmGlobals::~TdmGlobals() {
+    // Datasets go before the connection they work on.
+    delete dbUsers;
+    dbUsers = nullptr;
+    connection_.reset();
+    if (dmGlobals == this)
+        dmGlobals = nullptr;
+}
+
+QString TdmGlobals::dataFolderFor(const QString& programFolder) {
+    QString path = programFolder;
+    if (!path.endsWith(u'/'))
+        path += u'/';
+    return path + QStringLiteral("Data");
+}
+
+void TdmGlobals::DataModuleCreate(const QString& programFolder) {
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->setProperty(
+            "helpFile", QDir(programFolder).filePath(QStringLiteral("Pelloran.hlp")));
+    dataFolder_ = dataFolderFor(programFolder);
+    // A fresh installation has no data folder yet; when it cannot be made,
+    // creating the first table fails and says so.
+    QDir().mkpath(dataFolder_);
+    CreateAllTables(dataFolder_);
+    connection_ = std::make_unique<DbConnection>(dataFolder_);
+    dbUsers = new DbTable(*connection_, QStringLiteral("Developers"), this);
+    dbUsers->setObjectName(QStringLiteral("dbUsers"));
+    dbUsers->setIndexName(QStringLiteral("LOGINNAME"));
+    dbUsers->applyPassword(kTablePassword);
+    dbUsers->open();
+}
