@@ -1,0 +1,351 @@
+#include "reporting/uErrorDlg.h"
+
+#include "reporting/AddressResolver.h"
+#include "reporting/ProblemReport.h"
+#include "reporting/uErrorReportDlg.h"
+#include "reporting/zevErrorReportIntf.h"
+#include "users/uWizHeaderComp.h"
+#include "widgets/ErrorHandling.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+namespace {
+
+bool inExceptionHandler = false;
+QString& installedCrashFile() {
+    static QString path;
+    return path;
+}
+
+// The position of the caller in our own source, as the debug information has it.
+__attribute__((noinline)) SourceLocation currentPosition(AddressResolver& resolver) {
+    const auto ret = reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
+    return resolver.resolve(ExceptionTracking::callSiteOf(ret));
+}
+
+struct WaitCursor {
+    WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+QLabel* wrappedLabel(const QString& text, QWidget* parent, const char* name) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setWordWrap(true);
+    return label;
+}
+
+void ShowException(std::exception_ptr E, std::optional<ExceptionTracking::StackRecord> record) {
+    TExceptionDialog dialog;
+    dialog.FromMainThread = QThread::currentThread() == qApp->thread();
+    dialog.LastActiveControl = QApplication::focusWidget();
+    dialog.SetException(E, std::move(record));
+    dialog.exec();
+}
+
+} // namespace
+
+// ---- the central handler ----
+
+bool InExceptionHandler() {
+    return inExceptionHandler;
+}
+
+void ExceptionHandler(std::exception_ptr E) {
+    // Taken first: whatever the handler does later may throw and record anew.
+    auto record = ExceptionTracking::currentThreadRecord();
+    if (inExceptionHandler) {
+        ErrorHandling::showPlainErrorBox(E);
+        return;
+    }
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        // Before the application object exists no window can be shown.
+        std::fprintf(stderr, "%s\n", qPrintable(ErrorHandling::messageOf(E)));
+        return;
+    }
+    inExceptionHandler = true;
+    struct Reset {
+        ~Reset() { inExceptionHandler = false; }
+    } reset;
+    ShowException(E, std::move(record));
+}
+
+QString crashReportFile() {
+    if (!installedCrashFile().isEmpty())
+        return installedCrashFile();
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+           QStringLiteral("/crash-report.txt");
+}
+
+void installProblemReporting() {
+    ExceptionTracking::start();
+    // The folder must not depend on when the application object gets its name.
+    if (QCoreApplication::applicationName().isEmpty())
+        QCoreApplication::setApplicationName(QStringLiteral("Pelloran"));
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    QDir().mkpath(folder);
+    installedCrashFile() = folder + QStringLiteral("/crash-report.txt");
+    FaultHandler::install(installedCrashFile());
+    ErrorHandling::setUnexpectedHandler(&ExceptionHandler);
+}
+
+void showPendingCrashReport() {
+    const QString path = crashReportFile();
+    if (!QFile::exists(path))
+        return;
+    const auto crash = FaultHandler::readCrashFile(path);
+    // Removed before showing, so a fault while showing it cannot bring it back forever.
+    QFile::remove(path);
+    if (!crash || inExceptionHandler)
+        return;
+    inExceptionHandler = true;
+    struct Reset {
+        ~Reset() { inExceptionHandler = false; }
+    } reset;
+    TExceptionDialog dialog;
+    dialog.SetCrash(*crash);
+    dialog.exec();
+}
+
+// ---- the dialog ----
+
+TExceptionDialog::TExceptionDialog(QWidget* parent)
+    : QDialog(parent)
+    , zevWizHeader1(new TzevWizHeader(this))
+    , Label1(wrappedLabel(
+          QStringLiteral("Pelloran has encountered a problem. We are very sorry for the "
+                         "inconvienence.\n\nYou should save your work and restart the program. "
+                         "Pelloran may continue to function after this, but may have further "
+                         "problems if you don't restart."),
+          this, "Label1"))
+    , Label2(
+          wrappedLabel(QStringLiteral("Please tell Trevolant about this problem."), this, "Label2"))
+    , Label3(wrappedLabel(
+          QStringLiteral("We have created an error report which will help us improve our "
+                         "software. We will treat this report as confidential and anonymous. No "
+                         "personal information other than what you provide will be sent."),
+          this, "Label3"))
+    , Label4(new QLabel(QStringLiteral("To see what this report contains,"), this))
+    , Label5(new QLabel(QStringLiteral("<a href=\"#report\" style=\"color:#0000ff; "
+                                       "text-decoration:underline\">click here</a>"),
+                        this))
+    , Label6(new QLabel(QStringLiteral("What were you doing when this problem occured?"), this))
+    , memProblem(new QPlainTextEdit(this))
+    , Label7(new QLabel(QStringLiteral("Email address (optional):"), this))
+    , txtEmail(new QLineEdit(this))
+    , btnSend(new QPushButton(QStringLiteral("&Send"), this))
+    , btnDontSend(new QPushButton(QStringLiteral("&Don't Send"), this))
+    , rioSendReport(new TErrorReporterRIO(this)) {
+    setObjectName(QStringLiteral("ExceptionDialog"));
+    setWindowTitle(QStringLiteral("Pelloran"));
+    // No buttons in the title bar: the two buttons end the dialog.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowModality(Qt::ApplicationModal);
+    setFixedSize(400, 358);
+
+    zevWizHeader1->setObjectName(QStringLiteral("zevWizHeader1"));
+    zevWizHeader1->SetCaption(QStringLiteral("Pelloran Error"));
+    zevWizHeader1->SetPicture(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32));
+    zevWizHeader1->SetPictureVisible(true);
+
+    QFont bold = Label2->font();
+    bold.setBold(true);
+    Label2->setFont(bold);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Label5->setObjectName(QStringLiteral("Label5"));
+    Label5->setTextFormat(Qt::RichText);
+    Label5->setCursor(Qt::PointingHandCursor);
+    Label6->setObjectName(QStringLiteral("Label6"));
+    Label7->setObjectName(QStringLiteral("Label7"));
+    memProblem->setObjectName(QStringLiteral("memProblem"));
+    memProblem->setFixedSize(393, 65);
+    memProblem->setTabChangesFocus(true);
+    txtEmail->setObjectName(QStringLiteral("txtEmail"));
+    btnSend->setObjectName(QStringLiteral("btnSend"));
+    btnDontSend->setObjectName(QStringLiteral("btnDontSend"));
+    btnSend->setDefault(true);
+    btnSend->setAutoDefault(true);
+    btnDontSend->setAutoDefault(false);
+    rioSendReport->setObjectName(QStringLiteral("rioSendReport"));
+
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->setSpacing(0);
+    page->addWidget(zevWizHeader1);
+    auto* body = new QVBoxLayout;
+    body->setContentsMargins(4, 6, 3, 6);
+    body->setSpacing(6);
+    page->addLayout(body);
+    body->addWidget(Label1);
+    body->addWidget(Label2);
+    body->addWidget(Label3);
+    auto* link = new QHBoxLayout;
+    link->setSpacing(3);
+    link->addWidget(Label4);
+    link->addWidget(Label5);
+    link->addStretch();
+    body->addLayout(link);
+    body->addWidget(Label6);
+    body->addWidget(memProblem);
+    auto* email = new QHBoxLayout;
+    email->addWidget(Label7);
+    email->addWidget(txtEmail, 1);
+    body->addLayout(email);
+    body->addStretch();
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnSend);
+    buttons->addWidget(btnDontSend);
+    body->addLayout(buttons);
+    Label4->setBuddy(memProblem);
+    Label7->setBuddy(txtEmail);
+
+    connect(Label5, &QLabel::linkActivated, this, [this] { guarded([this] { Label5Click(); }); });
+    connect(btnSend, &QPushButton::clicked, this, [this] { guarded([this] { btnSendClick(); }); });
+    connect(btnDontSend, &QPushButton::clicked, this, &TExceptionDialog::btnDontSendClick);
+
+    // Centred on the main window, or on the screen while there is none.
+    const QWidget* main = QApplication::activeWindow();
+    const QRect area = main ? main->frameGeometry()
+                            : (QGuiApplication::primaryScreen()
+                                   ? QGuiApplication::primaryScreen()->availableGeometry()
+                                   : QRect(0, 0, 800, 600));
+    move(area.center() - rect().center());
+    memProblem->setFocus();
+}
+
+TExceptionDialog::~TExceptionDialog() = default;
+
+void TExceptionDialog::guarded(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (...) {
+        ErrorHandling::handleUnexpected(std::current_exception());
+    }
+}
+
+void TExceptionDialog::SetException(std::exception_ptr E,
+                                    std::optional<ExceptionTracking::StackRecord> record) {
+    record_ = std::move(record);
+    const std::uintptr_t address =
+        record_ && !record_->frames.empty() ? record_->frames.front() : 0;
+    ReportLines << ProblemReport::exceptionBlock(
+        ErrorHandling::messageOf(E), ProblemReport::exceptionClassName(E), address, FromMainThread);
+}
+
+void TExceptionDialog::SetCrash(const FaultHandler::CrashRecord& crash) {
+    crash_ = crash;
+    FromMainThread = crash.mainThread;
+    ReportLines << ProblemReport::exceptionBlock(crash.message, crash.className, crash.address,
+                                                 crash.mainThread);
+}
+
+void TExceptionDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TExceptionDialog::FormShow() {
+    if (detailsRequested_)
+        return;
+    detailsRequested_ = true;
+    if (FromMainThread && thread() == qApp->thread()) {
+        // Queued, so the apology is painted before the report is gathered.
+        QMetaObject::invokeMethod(this, &TExceptionDialog::UMCreateDetails, Qt::QueuedConnection);
+        return;
+    }
+    guarded([this] { CreateDetails(); });
+}
+
+void TExceptionDialog::UMCreateDetails() {
+    repaint();
+    guarded([this] { CreateDetails(); });
+}
+
+QStringList TExceptionDialog::stackLines() {
+    AddressResolver resolver;
+    QStringList lines;
+    if (crash_) {
+        for (const FaultHandler::CrashFrame& f : crash_->frames)
+            lines << stackLine(f.address, resolver.resolveInModule(f.module, f.offset,
+                                                                   f.module == crash_->executable));
+    } else if (record_) {
+        for (std::uintptr_t address : record_->frames)
+            lines << stackLine(address, resolver.resolve(address));
+    }
+    return lines;
+}
+
+void TExceptionDialog::CreateDetails() {
+    WaitCursor wait;
+    detailsCreated_ = true;
+    QStringList lines;
+    {
+        AddressResolver resolver;
+        lines << QStringLiteral("File: ") + currentPosition(resolver).file;
+        lines << QStringLiteral("Module: ") + currentPosition(resolver).unit;
+        lines << QStringLiteral("Procedure: ") + currentPosition(resolver).procedure;
+        lines << QStringLiteral("Line: ") + QString::number(currentPosition(resolver).line);
+        lines << QString();
+    }
+    // Without a record (nothing was thrown in this thread) the block has no entries.
+    const QDateTime generated = crash_    ? crash_->time
+                                : record_ ? record_->time
+                                          : QDateTime::currentDateTime();
+    lines << ProblemReport::stackBlock(generated, stackLines());
+    lines << ProblemReport::focusBlock(LastActiveControl.data());
+    lines << ProblemReport::systemBlock();
+    ReportLines << lines;
+    // A fault's report lists the modules of the process that failed.
+    const auto modules = crash_ ? std::optional(crash_->modules) : ProblemReport::loadedModules();
+    if (modules && !modules->isEmpty())
+        ReportLines << ProblemReport::moduleBlock(*modules);
+}
+
+void TExceptionDialog::Label5Click() {
+    ShowErrorReport(this, ReportLines);
+}
+
+void TExceptionDialog::btnSendClick() {
+    const QString report = ProblemReport::joinReport(ReportLines);
+    QString userMessage = memProblem->toPlainText();
+    userMessage.replace(u'\n', QStringLiteral("\r\n"));
+    rioSendReport->ReportError(1003, QStringLiteral("2.0"), QString(), txtEmail->text(),
+                               userMessage, report);
+    closing_ = true;
+    done(QDialog::Accepted);
+}
+
+void TExceptionDialog::btnDontSendClick() {
+    closing_ = true;
+    done(QDialog::Rejected);
+}
+
+void TExceptionDialog::reject() {
+    // Esc is Don't Send.
+    btnDontSendClick();
+}
+
+void TExceptionDialog::closeEvent(QCloseEvent* event) {
+    // Closing from outside (window manager) counts as Don't Send.
+    if (!closing_)
+        closing_ = true;
+    QDialog::closeEvent(event);
+}

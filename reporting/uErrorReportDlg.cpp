@@ -1,0 +1,47 @@
+#include "reporting/uErrorReportDlg.h"
+
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+TfrmViewErrorReport::TfrmViewErrorReport(QWidget* owner)
+    : QDialog(owner)
+    , Label1(new QLabel(QStringLiteral("Error Report:"), this))
+    , memReport(new QPlainTextEdit(this))
+    , btnOK(new QPushButton(QStringLiteral("OK"), this)) {
+    setObjectName(QStringLiteral("frmViewErrorReport"));
+    setWindowTitle(QStringLiteral("View Error Report"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(428, 184);
+
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(6, 6, 200, 16);
+
+    memReport->setObjectName(QStringLiteral("memReport"));
+    memReport->setGeometry(6, 24, 417, 129);
+    memReport->setReadOnly(true);
+    memReport->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memReport->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memReport->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont mono(QStringLiteral("Courier New"), 8);
+    mono.setStyleHint(QFont::TypeWriter);
+    mono.setFamilies({QStringLiteral("Courier New"),
+                      QFontDatabase::systemFont(QFontDatabase::FixedFont).family()});
+    memReport->setFont(mono);
+
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setGeometry(348, 157, 75, 23);
+    btnOK->setDefault(true);
+    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+    btnOK->setFocus();
+}
+
+int ShowErrorReport(QWidget* Owner, const QStringList& Lines) {
+    // Owned by Owner: freed together with it, not when it closes.
+    auto* viewer = new TfrmViewErrorReport(Owner);
+    viewer->memReport->setPlainText(Lines.join(u'\n'));
+    viewer->btnOK->setFocus();
+    return viewer->exec();
+}
