@@ -19,12 +19,13 @@ void repaintSplash() {
     }
 }
 
-void showTableMessage(const QString& message) { Msg::information(nullptr, message); }
+void showTableMessage(const QString& message) {
+    Msg::information(nullptr, message);
+}
 
 // Creates a data module; an error is shown through the central handler and
 // the program then ends, since nothing can work without its tables.
-template <class Make>
-bool createModule(Make make) {
+template <class Make> bool createModule(Make make) {
     try {
         make();
         return true;
@@ -35,7 +36,8 @@ bool createModule(Make make) {
 }
 } // namespace
 
-PelloranApplication::PelloranApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+PelloranApplication::PelloranApplication(int& argc, char** argv)
+    : QApplication(argc, argv) {}
 
 bool PelloranApplication::notify(QObject* receiver, QEvent* event) {
     try {

@@ -8,9 +8,17 @@ TdmGlobals* dmGlobals = nullptr;
 TdmGlobals::TdmGlobals(const QString& programFolder, QObject* parent)
     : QObject(parent) {
     setObjectName(QStringLiteral("dmGlobals"));
-    // The module exists even when its creation fails part-way, as the start-up expects.
     dmGlobals = this;
-    DataModuleCreate(programFolder);
+    try {
+        DataModuleCreate(programFolder);
+    } catch (...) {
+        // A module that failed to come up is not left behind half-made.
+        delete dbUsers;
+        dbUsers = nullptr;
+        connection_.reset();
+        dmGlobals = nullptr;
+        throw;
+    }
 }
 
 TdmGlobals::~TdmGlobals() {

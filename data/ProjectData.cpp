@@ -61,7 +61,12 @@ TdmProjects::TdmProjects(TdmGlobals& globals, QObject* parent)
     sqlProjectCount = new DbQuery(conn, QStringLiteral("select count(*) from projects"), this);
     sqlProjectCount->setObjectName(QStringLiteral("sqlProjectCount"));
     connect(sqlSchedule, &DbDataset::afterOpen, this, [this] { sqlScheduleAfterOpen(); });
-    DataModuleCreate();
+    try {
+        DataModuleCreate();
+    } catch (...) {
+        dmProjects = nullptr;
+        throw;
+    }
 }
 
 TdmProjects::~TdmProjects() {

@@ -138,6 +138,18 @@ private:
     int rc_ = SQLITE_CANTOPEN;
 };
 
+// Why nothing can be created in the folder, in words a person can act on.
+QString folderProblem(const QString& folder, const QString& engineMessage) {
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return QStringLiteral("the data folder does not exist and could not be made");
+    if (!info.isDir())
+        return QStringLiteral("a file stands where the data folder should be");
+    if (!info.isWritable())
+        return QStringLiteral("the data folder cannot be written");
+    return engineMessage;
+}
+
 // The table's own files: its database and any journal beside it.
 QStringList ownFiles(const QString& folder, const TableDef& table) {
     const QString base = table.fileName();
@@ -166,9 +178,9 @@ void createTable(const QString& folder, const TableDef& table) {
         {
             NewFile db(temp);
             if (!db.opened())
-                throw DataError(QStringLiteral("Cannot create ") + temp + QStringLiteral(": ") +
-                                    db.error(),
-                                temp);
+                throw DataError(QStringLiteral("Cannot create the table ") + table.name +
+                                    QStringLiteral(": ") + folderProblem(folder, db.error()),
+                                folder);
             if (table.encrypted) {
                 QString key = kTablePassword;
                 key.replace(u'\'', QStringLiteral("''"));

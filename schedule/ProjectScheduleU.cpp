@@ -12,7 +12,8 @@
 
 TfrmProjectSchedule* frmProjectSchedule = nullptr;
 
-TfrmProjectSchedule::TfrmProjectSchedule(QWidget* parent) : QMainWindow(parent) {
+TfrmProjectSchedule::TfrmProjectSchedule(QWidget* parent)
+    : QMainWindow(parent) {
     setObjectName(QStringLiteral("frmProjectSchedule"));
     setWindowTitle(QStringLiteral("Pelloran"));
     QFont f(QStringLiteral("Arial"));
@@ -52,7 +53,8 @@ void TfrmProjectSchedule::FormCreate() {
     if (dmGlobals && !dmGlobals->CurrentUserIsAdmin)
         btnDeleteProject->setEnabled(false);
     if (dmGlobals && dmProjects)
-        dmProjects->dbProjects->locate(QStringLiteral("Project ID"), dmGlobals->CurrentUserDefaultProjectID);
+        dmProjects->dbProjects->locate(QStringLiteral("Project ID"),
+                                       dmGlobals->CurrentUserDefaultProjectID);
 }
 
 void TfrmProjectSchedule::FormShow() {
@@ -86,7 +88,9 @@ void TfrmProjectSchedule::closeEvent(QCloseEvent* event) {
     }
 }
 
-void TfrmProjectSchedule::btnExitClick() { close(); }
+void TfrmProjectSchedule::btnExitClick() {
+    close();
+}
 
 void TfrmProjectSchedule::setMyTasksItems(const QString& caption, bool enabled) {
     myTasksCaption_ = caption;
@@ -97,6 +101,8 @@ bool TfrmProjectSchedule::hasFocusedTask() const {
     return dmProjects && dmProjects->sqlSchedule->hasCurrent();
 }
 
-bool TfrmProjectSchedule::focusedTaskExpanded() const { return false; }
+bool TfrmProjectSchedule::focusedTaskExpanded() const {
+    return false;
+}
 
 void TfrmProjectSchedule::setFocusedTaskExpanded(bool) {}
