@@ -314,21 +314,15 @@ QPixmap TfrmGettingStarted::sidePicture() {
     p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1));
     p.drawRoundedRect(page, 4, 4);
     QPainterPath band;
+    band.setFillRule(Qt::WindingFill);
     band.addRoundedRect(QRectF(page.left(), page.top(), page.width(), 22), 4, 4);
     band.addRect(QRectF(page.left(), page.top() + 12, page.width(), 10));
-    p.fillPath(band.simplified(), QColor(0xBB, 0x33, 0x33));
+    p.fillPath(band, QColor(0xBB, 0x33, 0x33));
     p.setPen(QPen(QColor(0x55, 0x55, 0x55), 2));
     for (int i = 0; i < 4; ++i) {
         const qreal x = page.left() + 14 + i * 19;
         p.drawLine(QPointF(x, page.top() - 5), QPointF(x, page.top() + 6));
     }
-    QFont month(QStringLiteral("Arial"));
-    month.setPixelSize(10);
-    month.setBold(true);
-    p.setFont(month);
-    p.setPen(Qt::white);
-    p.drawText(QRectF(page.left(), page.top() + 8, page.width(), 14), Qt::AlignCenter,
-               QStringLiteral("MONTH"));
     p.setPen(QPen(QColor(0xC8, 0xC8, 0xC8), 1));
     const qreal gridTop = page.top() + 30;
     const qreal cell = 11;
