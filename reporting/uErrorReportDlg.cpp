@@ -5,6 +5,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <memory>
+
 TfrmViewErrorReport::TfrmViewErrorReport(QWidget* owner)
     : QDialog(owner)
     , Label1(new QLabel(QStringLiteral("Error Report:"), this))
@@ -39,8 +41,16 @@ TfrmViewErrorReport::TfrmViewErrorReport(QWidget* owner)
 }
 
 int ShowErrorReport(QWidget* Owner, const QStringList& Lines) {
-    // Owned by Owner: freed together with it, not when it closes.
-    auto* viewer = new TfrmViewErrorReport(Owner);
+    // Owned by Owner: freed together with it, not when it closes. Without an
+    // owner it lives only for this call.
+    std::unique_ptr<TfrmViewErrorReport> ownerless;
+    TfrmViewErrorReport* viewer = nullptr;
+    if (Owner) {
+        viewer = new TfrmViewErrorReport(Owner);
+    } else {
+        ownerless = std::make_unique<TfrmViewErrorReport>(nullptr);
+        viewer = ownerless.get();
+    }
     viewer->memReport->setPlainText(Lines.join(u'\n'));
     viewer->btnOK->setFocus();
     return viewer->exec();

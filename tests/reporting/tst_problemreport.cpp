@@ -21,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <dlfcn.h>
 #include <thread>
 
 namespace {
@@ -120,6 +121,28 @@ private slots:
         // The caller comes next.
         const QString caller = stackLine(record->frames[1], resolver.resolve(record->frames[1]));
         QVERIFY2(caller.contains(QStringLiteral("raise(")), qPrintable(caller));
+    }
+
+    void throwsInsideTheRuntimeAreRecorded() {
+        // Raised inside the C++ runtime library, which calls the hook through its own link.
+        std::vector<int> empty;
+        try {
+            (void)empty.at(3);
+        } catch (const std::out_of_range&) {
+        }
+        const auto record = ExceptionTracking::currentThreadRecord();
+        QVERIFY(record && !record->frames.empty());
+        AddressResolver resolver;
+        Dl_info info{};
+        QVERIFY(dladdr(reinterpret_cast<void*>(record->frames.front()), &info));
+        QVERIFY2(QByteArray(info.dli_fname).contains("libstdc++"), info.dli_fname);
+        // Further out, the test's own frame with its source line.
+        QStringList lines;
+        for (std::uintptr_t address : record->frames)
+            lines << stackLine(address, resolver.resolve(address));
+        QVERIFY2(lines.join(u'\n').contains(
+                     QStringLiteral("throwsInsideTheRuntimeAreRecorded() (Line ")),
+                 qPrintable(lines.join(u'\n')));
     }
 
     void recordsArePerThread() {
