@@ -1,0 +1,61 @@
+// pelloran-bench: times our data layer against the same work done on bare
+// connections, one line per figure:
+//   bench <name>: ours=<ms> ms base=<ms> ms ratio=<x.xx> target=<x.x>
+// Usage: pelloran-bench [--quick] [--only=NAME] [folder]
+//   --quick  smaller tables, for a fast look
+//   --only=N only the figures whose name starts with N (for profiling one)
+//   folder   build the fixtures there (must not hold them yet) and keep them;
+//            without it they go to a temporary folder that is removed at the end.
+#include "bench/DataFigures.h"
+#include "data/Errors.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    bench::BenchOptions options;
+    QString folder;
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    for (const QString& a : args) {
+        if (a == QLatin1String("--quick")) {
+            options.quick = true;
+        } else if (a.startsWith(QLatin1String("--only="))) {
+            options.only = a.mid(7);
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h") || a.startsWith(u'-') ||
+                   !folder.isEmpty()) {
+            std::fprintf(stderr, "usage: pelloran-bench [--quick] [--only=NAME] [folder]\n");
+            return a.startsWith(QLatin1String("--help")) || a == QLatin1String("-h") ? 0 : 2;
+        } else {
+            folder = a;
+        }
+    }
+    QTemporaryDir temp;
+    if (folder.isEmpty()) {
+        if (!temp.isValid()) {
+            std::fprintf(stderr, "pelloran-bench: cannot make a temporary folder\n");
+            return 1;
+        }
+        options.root = temp.path();
+    } else {
+        // Figures on a folder that already holds rows would not be comparable.
+        const QDir dir(folder);
+        if (dir.exists() && !dir.isEmpty()) {
+            std::fprintf(stderr, "pelloran-bench: %s is not empty\n",
+                         QFile::encodeName(folder).constData());
+            return 2;
+        }
+        QDir().mkpath(folder);
+        options.root = QDir(folder).absolutePath();
+    }
+    try {
+        bench::runDataFigures(options);
+    } catch (const PelloranError& e) {
+        std::fprintf(stderr, "pelloran-bench: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
