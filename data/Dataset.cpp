@@ -342,9 +342,19 @@ DbConnection::DbConnection(const QString& dataFolder)
         db_ = nullptr;
         throw DataError(QStringLiteral("The table Tasks cannot be read: ") + msg, mainFile);
     }
-    for (const TableDef& t : allTableDefs())
-        if (!t.encrypted && &t != tasks)
-            attachTable(t);
+    try {
+        for (const TableDef& t : allTableDefs())
+            if (!t.encrypted && &t != tasks)
+                attachTable(t);
+    } catch (...) {
+        // The destructor does not run for a half-made connection.
+        for (auto& e : cache_)
+            sqlite3_finalize(e->stmt);
+        cache_.clear();
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        throw;
+    }
 }
 
 DbConnection::~DbConnection() {
