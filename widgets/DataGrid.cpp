@@ -1,0 +1,818 @@
+#include "widgets/DataGrid.h"
+
+#include "widgets/GridColumnChooser.h"
+#include "widgets/GridGroupModel.h"
+#include "widgets/GridProxyModel.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QScrollBar>
+#include <QToolButton>
+#include <algorithm>
+
+DataGrid::DataGrid(QWidget* parent)
+    : QAbstractScrollArea(parent)
+    , proxy_(new GridProxyModel(this))
+    , groupModel_(new GridGroupModel(this)) {
+    setFocusPolicy(Qt::StrongFocus);
+    setFrameShape(QFrame::StyledPanel);
+    viewport()->setMouseTracking(true);
+    viewport()->setAcceptDrops(true);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    groupModel_->setSourceModel(proxy_);
+    // Every re-read or filter/sort change ends in a rebuilt group tree.
+    connect(groupModel_, &QAbstractItemModel::modelReset, this, &DataGrid::rebuildRows);
+
+    // Filter panel under the rows: the active filter in words, a switch and a
+    // button that clears it.
+    filterPanel_ = new QWidget(this);
+    auto* lay = new QHBoxLayout(filterPanel_);
+    lay->setContentsMargins(4, 2, 4, 2);
+    filterClear_ = new QToolButton(filterPanel_);
+    filterClear_->setText(QStringLiteral("\u00d7"));
+    filterClear_->setToolTip(tr("Clear the filter"));
+    filterClear_->setAutoRaise(true);
+    filterCheck_ = new QCheckBox(filterPanel_);
+    filterCheck_->setChecked(true);
+    filterCheck_->setToolTip(tr("Switch the filter on or off"));
+    filterLabel_ = new QLabel(filterPanel_);
+    lay->addWidget(filterClear_);
+    lay->addWidget(filterCheck_);
+    lay->addWidget(filterLabel_, 1);
+    connect(filterClear_, &QToolButton::clicked, this, &DataGrid::clearFilter);
+    connect(filterCheck_, &QCheckBox::toggled, this, &DataGrid::setFilterEnabled);
+    filterPanel_->hide();
+
+    // A neutral scheme from the palette until the owner sets one.
+    for (int i = 0; i < kGridElementCount; ++i) {
+        auto& s = scheme_.styles[size_t(i)];
+        s.background = palette().color(QPalette::Base);
+        s.fontFamily = font().family();
+        s.fontPixelSize = QFontInfo(font()).pixelSize();
+    }
+    auto set = [this](GridElement e, QPalette::ColorRole bg, QPalette::ColorRole fg) {
+        scheme_.styles[size_t(e)].background = palette().color(bg);
+        scheme_.styles[size_t(e)].text = palette().color(fg);
+    };
+    set(GridElement::Header, QPalette::Button, QPalette::ButtonText);
+    set(GridElement::Footer, QPalette::Button, QPalette::ButtonText);
+    set(GridElement::Indicator, QPalette::Button, QPalette::ButtonText);
+    set(GridElement::GroupByBox, QPalette::Dark, QPalette::Light);
+    set(GridElement::Group, QPalette::Window, QPalette::WindowText);
+    set(GridElement::Selection, QPalette::Highlight, QPalette::HighlightedText);
+    set(GridElement::Inactive, QPalette::Mid, QPalette::HighlightedText);
+    set(GridElement::ContentOdd, QPalette::AlternateBase, QPalette::Text);
+    set(GridElement::ContentEven, QPalette::Base, QPalette::Text);
+}
+
+DataGrid::~DataGrid() {
+    // Children die after this part of the object: none may call back into it.
+    groupModel_->disconnect(this);
+    proxy_->disconnect(this);
+    filterCheck_->disconnect(this);
+    filterClear_->disconnect(this);
+}
+
+// ---------------------------------------------------------------- binding
+
+void DataGrid::setSourceModel(QAbstractItemModel* model) {
+    source_ = model;
+    proxy_->setSourceModel(model);
+    updateSumColumns();
+    applyGroupingAndSort();
+}
+
+void DataGrid::setKeyField(const QString& field) {
+    keyField_ = field;
+    rebuildRows();
+}
+
+void DataGrid::setColumns(const QList<GridColumn>& columns) {
+    designed_ = columns;
+    columns_ = columns;
+    order_.clear();
+    for (int i = 0; i < columns_.size(); ++i)
+        order_ << i;
+    groups_.clear();
+    updateSumColumns();
+    applyGroupingAndSort();
+    emitColumnsChanged();
+}
+
+QStringList DataGrid::columnOrder() const {
+    QStringList out;
+    for (int i : order_)
+        out << columns_.at(i).field;
+    return out;
+}
+
+int DataGrid::columnIndex(const QString& field) const {
+    for (int i = 0; i < columns_.size(); ++i)
+        if (columns_.at(i).field == field)
+            return i;
+    return -1;
+}
+
+QList<int> DataGrid::visibleOrder() const {
+    QList<int> out;
+    for (int i : order_)
+        if (columns_.at(i).visible)
+            out << i;
+    return out;
+}
+
+void DataGrid::setColumnVisible(const QString& field, bool visible) {
+    const int c = columnIndex(field);
+    if (c < 0 || columns_[c].visible == visible)
+        return;
+    // The grid always keeps one column to show.
+    if (!visible && visibleOrder().size() <= 1)
+        return;
+    columns_[c].visible = visible;
+    rebuildRows();
+    emitColumnsChanged();
+}
+
+bool DataGrid::isColumnVisible(const QString& field) const {
+    const int c = columnIndex(field);
+    return c >= 0 && columns_.at(c).visible;
+}
+
+void DataGrid::setColumnWidth(const QString& field, int width) {
+    const int c = columnIndex(field);
+    if (c < 0)
+        return;
+    columns_[c].width = std::clamp(width, 8, 10000);
+    rebuildRows();
+    emitColumnsChanged();
+}
+
+int DataGrid::columnWidth(const QString& field) const {
+    const int c = columnIndex(field);
+    return c < 0 ? 0 : columns_.at(c).width;
+}
+
+void DataGrid::moveColumn(const QString& field, int position) {
+    const int c = columnIndex(field);
+    if (c < 0)
+        return;
+    order_.removeOne(c);
+    order_.insert(std::clamp(position, 0, int(order_.size())), c);
+    viewport()->update();
+    emitColumnsChanged();
+}
+
+QStringList DataGrid::hiddenFields() const {
+    QStringList out;
+    for (int i : order_)
+        if (!columns_.at(i).visible)
+            out << columns_.at(i).field;
+    return out;
+}
+
+void DataGrid::setPreviewField(const QString& field, int maxLines) {
+    previewField_ = field;
+    previewMaxLines_ = maxLines;
+    rebuildRows();
+}
+
+void DataGrid::setPreviewVisible(bool visible) {
+    if (previewVisible_ == visible)
+        return;
+    previewVisible_ = visible;
+    rebuildRows();
+}
+
+void DataGrid::setDetailProvider(const QStringList& captions, GridDetailProvider provider) {
+    detailCaptions_ = captions;
+    detailProvider_ = std::move(provider);
+    details_.clear();
+    rebuildRows();
+}
+
+void DataGrid::setRowExpanded(const QVariant& key, bool expanded) {
+    const QString k = keyText(key);
+    if (!detailProvider_ || expandedKeys_.contains(k) == expanded)
+        return;
+    if (expanded) {
+        expandedKeys_.insert(k);
+    } else {
+        expandedKeys_.remove(k);
+        details_.remove(k);
+    }
+    rebuildRows();
+}
+
+bool DataGrid::isRowExpanded(const QVariant& key) const {
+    return expandedKeys_.contains(keyText(key));
+}
+
+QList<GridDetailRow> DataGrid::detailRows(const QVariant& key) const {
+    return details_.value(keyText(key));
+}
+
+void DataGrid::setColorScheme(const GridStyleSheet& sheet) {
+    scheme_ = sheet;
+    rebuildRows(); // fonts change the row heights
+}
+
+// ---------------------------------------------------------------- grouping and sorting
+
+void DataGrid::setGroupPanelVisible(bool visible) {
+    groupPanelVisible_ = visible;
+    updateGeometries();
+    viewport()->update();
+}
+
+void DataGrid::setGroupFields(const QStringList& fields) {
+    QList<GridSortKey> levels;
+    for (const auto& f : fields) {
+        if (columnIndex(f) < 0)
+            continue;
+        auto order = Qt::AscendingOrder;
+        for (const auto& k : sortKeys_)
+            if (k.field == f)
+                order = k.order;
+        levels.append({f, order});
+    }
+    groups_ = levels;
+    groupingChanging_ = true;
+    applyGroupingAndSort();
+    groupingChanging_ = false;
+    emitColumnsChanged();
+}
+
+QStringList DataGrid::groupFields() const {
+    QStringList out;
+    for (const auto& g : groups_)
+        out << g.field;
+    return out;
+}
+
+void DataGrid::setGroupExpanded(const QVariantList& path, bool expanded) {
+    const QString k = GridGroupModel::pathKey(path);
+    if (expanded)
+        expandedGroups_.insert(k);
+    else
+        expandedGroups_.remove(k);
+    rebuildRows();
+}
+
+bool DataGrid::isGroupExpanded(const QVariantList& path) const {
+    return expandedGroups_.contains(GridGroupModel::pathKey(path));
+}
+
+void DataGrid::expandAllGroups() {
+    std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
+        for (int r = 0; r < groupModel_->rowCount(parent); ++r) {
+            const QModelIndex i = groupModel_->index(r, 0, parent);
+            if (!groupModel_->isGroup(i))
+                return;
+            expandedGroups_.insert(GridGroupModel::pathKey(groupModel_->groupPath(i)));
+            walk(i);
+        }
+    };
+    walk({});
+    rebuildRows();
+}
+
+void DataGrid::setSortOrder(const QList<GridSortKey>& keys) {
+    sortKeys_.clear();
+    for (const auto& k : keys)
+        if (columnIndex(k.field) >= 0)
+            sortKeys_ << k;
+    applyGroupingAndSort();
+    emitColumnsChanged();
+}
+
+void DataGrid::applyGroupingAndSort() {
+    // Both end in one rebuilt tree each; the rows follow through modelReset.
+    proxy_->setSortKeys(sortKeys_);
+    groupModel_->setGrouping(groups_);
+}
+
+void DataGrid::updateSumColumns() {
+    QList<int> cols;
+    for (const auto& c : columns_)
+        if (c.footerSum) {
+            const int sc = gridFieldColumn(proxy_, c.field);
+            if (sc >= 0)
+                cols << sc;
+        }
+    groupModel_->setSumColumns(cols);
+}
+
+// ---------------------------------------------------------------- filtering
+
+void DataGrid::setFilter(const GridFilter& filter) {
+    proxy_->setGridFilter(filter);
+    updateFilterPanel();
+    emit filterChanged();
+}
+
+GridFilter DataGrid::filter() const {
+    return proxy_->gridFilter();
+}
+
+void DataGrid::clearFilter() {
+    setFilter({});
+}
+
+void DataGrid::setFilterEnabled(bool enabled) {
+    if (proxy_->gridFilterEnabled() == enabled)
+        return;
+    proxy_->setGridFilterEnabled(enabled);
+    updateFilterPanel();
+    emit filterChanged();
+}
+
+bool DataGrid::isFilterEnabled() const {
+    return proxy_->gridFilterEnabled();
+}
+
+QString DataGrid::filterText() const {
+    return gridDescribeFilter(proxy_->gridFilter(), [this](const QString& f) {
+        const int c = columnIndex(f);
+        return c < 0 ? f : columns_.at(c).caption;
+    });
+}
+
+QStringList DataGrid::distinctValues(const QString& field) const {
+    QStringList out;
+    const int sc = gridFieldColumn(source_, field);
+    if (sc < 0)
+        return out;
+    QSet<QString> seen;
+    for (int r = 0; r < source_->rowCount() && out.size() < kMaxFilterValues; ++r) {
+        const QVariant v = source_->data(source_->index(r, sc));
+        const QString t = v.isNull() ? QString() : v.toString();
+        if (!seen.contains(t)) {
+            seen.insert(t);
+            out << t;
+        }
+    }
+    const QCollator& coll = proxy_->collator();
+    std::sort(out.begin(), out.end(),
+              [&](const QString& a, const QString& b) { return coll.compare(a, b) < 0; });
+    return out;
+}
+
+void DataGrid::updateFilterPanel() {
+    const bool show = !proxy_->gridFilter().isEmpty();
+    filterLabel_->setText(filterText());
+    {
+        const QSignalBlocker block(filterCheck_);
+        filterCheck_->setChecked(proxy_->gridFilterEnabled());
+    }
+    filterPanel_->setVisible(show);
+    updateGeometries();
+}
+
+// ---------------------------------------------------------------- values
+
+int DataGrid::sourceColumn(const QString& field) const {
+    return gridFieldColumn(proxy_, field);
+}
+
+QVariant DataGrid::flatValue(int flatRow, const QString& field) const {
+    const int c = sourceColumn(field);
+    if (c < 0 || flatRow < 0)
+        return {};
+    return proxy_->data(proxy_->index(flatRow, c));
+}
+
+QVariant DataGrid::keyOf(int flatRow) const {
+    return flatValue(flatRow, keyField_);
+}
+
+QString DataGrid::keyText(const QVariant& key) {
+    return key.isNull() ? QString() : key.toString();
+}
+
+QString DataGrid::displayText(const QString& field, const QVariant& value) const {
+    const int c = columnIndex(field);
+    const auto kind = c < 0 ? GridDisplayKind::Text : columns_.at(c).kind;
+    if (kind == GridDisplayKind::Icon || value.isNull() || !value.isValid())
+        return {};
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QLocale().toString(value.toDouble(), 'g', 15);
+    case QMetaType::QDateTime:
+        return QLocale().toString(value.toDateTime(), QLocale::ShortFormat);
+    case QMetaType::QDate:
+        return QLocale().toString(value.toDate(), QLocale::ShortFormat);
+    default:
+        if (kind == GridDisplayKind::Number && value.canConvert<double>())
+            return QLocale().toString(value.toDouble(), 'g', 15);
+        return value.toString();
+    }
+}
+
+double DataGrid::footerSum(const QString& field) const {
+    return footerSums_.value(field, 0.0);
+}
+
+double DataGrid::groupFooterSum(const QVariantList& path, const QString& field) const {
+    const int v = visualRowOfGroup(path);
+    if (v < 0)
+        return 0.0;
+    return groupModel_->groupSum(rows_[size_t(v)].group, sourceColumn(field));
+}
+
+// ---------------------------------------------------------------- rows
+
+int DataGrid::measurePreview(const QString& text, int width, int maxLines,
+                             const QFont& font) const {
+    if (text.isEmpty())
+        return 0;
+    const QFontMetrics fm(font);
+    const int h = fm.boundingRect(QRect(0, 0, std::max(20, width), 100000),
+                                  Qt::TextWordWrap | Qt::AlignLeft, text)
+                      .height();
+    const int limit = maxLines > 0 ? maxLines * fm.lineSpacing() : h;
+    return std::min(h, limit) + 4;
+}
+
+void DataGrid::rebuildRows() {
+    rows_.clear();
+    const int line = rowLineHeight();
+    const QFont previewFont = styleFont(GridElement::Preview);
+    const int previewWidth = std::max(columnsWidth(), viewport()->width() - leftAreaWidth()) - 3;
+    const bool details = bool(detailProvider_) && !keyField_.isEmpty();
+
+    // A focused row inside a collapsed group would vanish on a re-read: open
+    // its groups. A new grouping starts closed instead.
+    if (wantedKey_.isValid() && !focusGroup_ && !groups_.isEmpty() && !groupingChanging_) {
+        std::function<bool(const QModelIndex&)> find = [&](const QModelIndex& parent) {
+            for (int r = 0; r < groupModel_->rowCount(parent); ++r) {
+                const QModelIndex i = groupModel_->index(r, 0, parent);
+                if (groupModel_->isGroup(i)) {
+                    if (find(i)) {
+                        expandedGroups_.insert(GridGroupModel::pathKey(groupModel_->groupPath(i)));
+                        return true;
+                    }
+                } else if (keyText(keyOf(groupModel_->sourceRow(i))) == keyText(wantedKey_)) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        find({});
+    }
+
+    int y = 0;
+    int dataIndex = 0;
+    auto push = [&](VisualRow r) {
+        r.y = y;
+        y += r.height;
+        rows_.push_back(std::move(r));
+    };
+    QSet<QString> loaded;
+    std::function<void(const QModelIndex&, int)> walk = [&](const QModelIndex& parent, int level) {
+        const int n = groupModel_->rowCount(parent);
+        for (int r = 0; r < n; ++r) {
+            const QModelIndex i = groupModel_->index(r, 0, parent);
+            if (groupModel_->isGroup(i)) {
+                push({RowKind::Group, level, -1, -1, -1, i, 0, line, 0});
+                if (expandedGroups_.contains(GridGroupModel::pathKey(groupModel_->groupPath(i)))) {
+                    walk(i, level + 1);
+                    push({RowKind::GroupFooter, level, -1, -1, -1, i, 0, line, 0});
+                }
+                continue;
+            }
+            const int flat = groupModel_->sourceRow(i);
+            int ph = 0;
+            if (previewVisible_ && !previewField_.isEmpty())
+                ph = measurePreview(flatValue(flat, previewField_).toString(), previewWidth,
+                                    previewMaxLines_, previewFont);
+            push({RowKind::Data, level, flat, -1, dataIndex++, {}, 0, line + ph, ph});
+            if (!details)
+                continue;
+            const QString k = keyText(keyOf(flat));
+            if (!expandedKeys_.contains(k))
+                continue;
+            // Loaded when first shown and again after each re-read.
+            if (!details_.contains(k) || !loaded.contains(k))
+                details_.insert(k, detailProvider_(keyOf(flat)));
+            loaded.insert(k);
+            const auto& list = details_[k];
+            const int detailWidth = previewWidth - indentWidth();
+            for (int d = 0; d < list.size(); ++d) {
+                const int dph = measurePreview(list.at(d).preview, detailWidth - 5, 0, previewFont);
+                push({RowKind::Detail, level, flat, d, -1, {}, 0, line + dph, dph});
+            }
+        }
+    };
+    walk({}, 0);
+    contentHeight_ = y;
+    // Details of rows no longer shown are dropped, so they load fresh later.
+    for (auto it = details_.begin(); it != details_.end();)
+        it = loaded.contains(it.key()) ? std::next(it) : details_.erase(it);
+
+    footerSums_.clear();
+    for (const auto& c : columns_) {
+        if (!c.footerSum)
+            continue;
+        const int sc = sourceColumn(c.field);
+        double s = 0;
+        for (int r = 0; sc >= 0 && r < proxy_->rowCount(); ++r)
+            s += proxy_->data(proxy_->index(r, sc)).toDouble();
+        footerSums_.insert(c.field, s);
+    }
+    restoreFocus();
+    updateGeometries();
+    viewport()->update();
+}
+
+void DataGrid::restoreFocus() {
+    int row = -1;
+    if (focusGroup_)
+        row = visualRowOfGroup(*focusGroup_);
+    if (row < 0 && wantedKey_.isValid())
+        row = visualRowOfKey(wantedKey_);
+    if (row < 0 && groupingChanging_ && !rows_.empty() && rows_.front().kind == RowKind::Group) {
+        // The row now sits in a closed group: that group takes the focus.
+        row = 0;
+        focusGroup_ = groupModel_->groupPath(rows_.front().group);
+    }
+    if (row < 0) {
+        focusGroup_.reset();
+        // The focused row went away: the first data row takes the focus. The
+        // wanted key stays while there are no rows at all (a re-read in two
+        // steps, closed then open again, must not lose it).
+        for (size_t i = 0; i < rows_.size(); ++i)
+            if (rows_[i].kind == RowKind::Data) {
+                row = int(i);
+                break;
+            }
+        if (row < 0 && proxy_->rowCount() > 0)
+            row = 0;
+    }
+    focusRow_ = row;
+    if (row >= 0) {
+        const auto& r = rows_[size_t(row)];
+        if (r.kind == RowKind::Data)
+            wantedKey_ = keyOf(r.flatRow);
+    }
+    const QVariant now = focusedKey();
+    if (keyText(now) != keyText(lastEmittedKey_) || now.isValid() != lastEmittedKey_.isValid()) {
+        lastEmittedKey_ = now;
+        emit focusedKeyChanged(now);
+    }
+}
+
+int DataGrid::visualRowOfKey(const QVariant& key) const {
+    if (!key.isValid())
+        return -1;
+    const QString k = keyText(key);
+    for (size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].kind == RowKind::Data && keyText(keyOf(rows_[i].flatRow)) == k)
+            return int(i);
+    return -1;
+}
+
+int DataGrid::visualRowOfGroup(const QVariantList& path) const {
+    const QString k = GridGroupModel::pathKey(path);
+    for (size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].kind == RowKind::Group &&
+            GridGroupModel::pathKey(groupModel_->groupPath(rows_[i].group)) == k)
+            return int(i);
+    return -1;
+}
+
+int DataGrid::visualRowAtY(int contentY) const {
+    if (contentY < 0 || contentY >= contentHeight_)
+        return -1;
+    // Rows are sorted by y: a binary search keeps this independent of the count.
+    auto it = std::upper_bound(rows_.begin(), rows_.end(), contentY,
+                               [](int y, const VisualRow& r) { return y < r.y; });
+    return int(std::distance(rows_.begin(), it)) - 1;
+}
+
+// ---------------------------------------------------------------- focus
+
+QVariant DataGrid::focusedKey() const {
+    if (focusRow_ < 0 || focusRow_ >= int(rows_.size()))
+        return {};
+    const auto& r = rows_[size_t(focusRow_)];
+    return r.kind == RowKind::Data ? keyOf(r.flatRow) : QVariant();
+}
+
+QVariant DataGrid::focusedValue(const QString& field) const {
+    if (focusRow_ < 0 || focusRow_ >= int(rows_.size()))
+        return {};
+    const auto& r = rows_[size_t(focusRow_)];
+    return r.kind == RowKind::Data ? flatValue(r.flatRow, field) : QVariant();
+}
+
+bool DataGrid::setFocusedKey(const QVariant& key) {
+    const QVariant old = wantedKey_;
+    const auto oldGroup = focusGroup_;
+    wantedKey_ = key;
+    focusGroup_.reset();
+    rebuildRows(); // opens collapsed groups around the row
+    const int row = visualRowOfKey(key);
+    if (row < 0) {
+        wantedKey_ = old;
+        focusGroup_ = oldGroup;
+        restoreFocus();
+        return false;
+    }
+    setFocusRow(row);
+    return true;
+}
+
+void DataGrid::setFocusRow(int visualRow, bool ensure) {
+    if (visualRow < 0 || visualRow >= int(rows_.size()))
+        return;
+    focusRow_ = visualRow;
+    const auto& r = rows_[size_t(visualRow)];
+    if (r.kind == RowKind::Group) {
+        focusGroup_ = groupModel_->groupPath(r.group);
+    } else {
+        focusGroup_.reset();
+        if (r.kind == RowKind::Data || r.kind == RowKind::Detail)
+            wantedKey_ = keyOf(r.flatRow);
+        if (r.kind == RowKind::Detail) {
+            // Details belong to their master: the master keeps the focus.
+            for (int i = visualRow; i >= 0; --i)
+                if (rows_[size_t(i)].kind == RowKind::Data) {
+                    focusRow_ = i;
+                    break;
+                }
+        }
+    }
+    const QVariant now = focusedKey();
+    if (keyText(now) != keyText(lastEmittedKey_) || now.isValid() != lastEmittedKey_.isValid()) {
+        lastEmittedKey_ = now;
+        emit focusedKeyChanged(now);
+    }
+    if (ensure)
+        ensureRowVisible(focusRow_);
+    viewport()->update();
+}
+
+void DataGrid::ensureRowVisible(int visualRow) {
+    if (visualRow < 0 || visualRow >= int(rows_.size()))
+        return;
+    const auto& r = rows_[size_t(visualRow)];
+    const int view = bodyBottom() - bodyTop();
+    auto* bar = verticalScrollBar();
+    if (r.y < bar->value())
+        bar->setValue(r.y);
+    else if (r.y + r.height > bar->value() + view)
+        bar->setValue(std::min(r.y, r.y + r.height - view));
+}
+
+// ---------------------------------------------------------------- layout
+
+QList<GridColumnState> DataGrid::columnStates() const {
+    QList<GridColumnState> out;
+    for (int pos = 0; pos < order_.size(); ++pos) {
+        const auto& c = columns_.at(order_.at(pos));
+        GridColumnState s;
+        s.field = c.field;
+        s.position = pos;
+        s.visible = c.visible;
+        s.caption = c.caption;
+        s.width = c.width;
+        for (int i = 0; i < sortKeys_.size(); ++i)
+            if (sortKeys_.at(i).field == c.field) {
+                s.sortIndex = i;
+                s.sortOrder = sortKeys_.at(i).order;
+            }
+        for (int i = 0; i < groups_.size(); ++i)
+            if (groups_.at(i).field == c.field)
+                s.groupIndex = i;
+        out << s;
+    }
+    return out;
+}
+
+QString DataGrid::saveLayout() const {
+    return GridLayoutIO::save(columnStates());
+}
+
+bool DataGrid::restoreLayout(const QString& text) {
+    const auto states = GridLayoutIO::load(text);
+    if (!states)
+        return false;
+    // Positions, sort ranks and group ranks must each be distinct, or the
+    // layout is not one this grid wrote.
+    QSet<int> positions, sorts, groups;
+    QSet<QString> fields;
+    for (const auto& s : *states) {
+        if (positions.contains(s.position) || fields.contains(s.field) ||
+            (s.sortIndex >= 0 && sorts.contains(s.sortIndex)) ||
+            (s.groupIndex >= 0 && groups.contains(s.groupIndex)))
+            return false;
+        positions.insert(s.position);
+        fields.insert(s.field);
+        if (s.sortIndex >= 0)
+            sorts.insert(s.sortIndex);
+        if (s.groupIndex >= 0)
+            groups.insert(s.groupIndex);
+    }
+    applyColumnStates(*states);
+    return true;
+}
+
+void DataGrid::applyColumnStates(const QList<GridColumnState>& states) {
+    columns_ = designed_;
+    QList<GridColumnState> known;
+    for (const auto& s : states)
+        if (columnIndex(s.field) >= 0)
+            known << s;
+    std::stable_sort(known.begin(), known.end(),
+                     [](const auto& a, const auto& b) { return a.position < b.position; });
+    order_.clear();
+    QMap<int, GridSortKey> sorts;
+    QMap<int, GridSortKey> groups;
+    for (const auto& s : known) {
+        const int c = columnIndex(s.field);
+        columns_[c].visible = s.visible;
+        columns_[c].caption = s.caption;
+        columns_[c].width = s.width;
+        order_ << c;
+        if (s.sortIndex >= 0)
+            sorts.insert(s.sortIndex, {s.field, s.sortOrder});
+        if (s.groupIndex >= 0)
+            groups.insert(s.groupIndex,
+                          {s.field, s.sortIndex >= 0 ? s.sortOrder : Qt::AscendingOrder});
+    }
+    // Columns the layout does not know keep their designed place at the end.
+    for (int i = 0; i < columns_.size(); ++i)
+        if (!order_.contains(i))
+            order_ << i;
+    if (visibleOrder().isEmpty() && !columns_.isEmpty())
+        columns_[order_.first()].visible = true;
+    sortKeys_ = sorts.values();
+    groups_ = groups.values();
+    applyGroupingAndSort();
+    emitColumnsChanged();
+}
+
+void DataGrid::emitColumnsChanged() {
+    viewport()->update();
+    emit columnsChanged();
+}
+
+// ---------------------------------------------------------------- rows as shown
+
+QList<GridShownColumn> DataGrid::shownColumns() const {
+    QList<GridShownColumn> out;
+    for (int c : visibleOrder())
+        out.append({columns_.at(c).field, columns_.at(c).caption});
+    return out;
+}
+
+QList<GridShownRow> DataGrid::shownRows() const {
+    QList<GridShownRow> out;
+    const auto cols = visibleOrder();
+    for (const auto& r : rows_) {
+        if (r.kind == RowKind::Group) {
+            GridShownRow s;
+            s.isGroup = true;
+            s.level = r.level;
+            s.groupText = groupText(r);
+            out << s;
+        } else if (r.kind == RowKind::Data) {
+            GridShownRow s;
+            s.level = r.level;
+            s.key = keyOf(r.flatRow);
+            for (int c : cols) {
+                const QVariant v = flatValue(r.flatRow, columns_.at(c).field);
+                s.values << v;
+                s.texts << displayText(columns_.at(c).field, v);
+            }
+            out << s;
+        }
+    }
+    return out;
+}
+
+QString DataGrid::groupText(const VisualRow& row) const {
+    const QString field = groupModel_->data(row.group, GridRole::GroupField).toString();
+    const int c = columnIndex(field);
+    const QVariant value = groupModel_->data(row.group, GridRole::GroupValue);
+    QString text = displayText(field, value);
+    if (text.isEmpty() && !value.isNull())
+        text = value.toString(); // icon columns group by their value
+    return QStringLiteral("%1: %2 (%3)")
+        .arg(c < 0 ? field : columns_.at(c).caption, text)
+        .arg(groupModel_->data(row.group, GridRole::GroupCount).toInt());
+}
+
+// ---------------------------------------------------------------- chooser
+
+void DataGrid::showColumnChooser() {
+    if (!chooser_)
+        chooser_ = new GridColumnChooser(this);
+    chooser_->refresh();
+    chooser_->show();
+    chooser_->raise();
+}
