@@ -80,6 +80,7 @@ DataGrid::~DataGrid() {
 
 void DataGrid::setSourceModel(QAbstractItemModel* model) {
     source_ = model;
+    columnOfField_.clear();
     proxy_->setSourceModel(model);
     updateSumColumns();
     applyGroupingAndSort();
@@ -374,7 +375,11 @@ void DataGrid::updateFilterPanel() {
 // ---------------------------------------------------------------- values
 
 int DataGrid::sourceColumn(const QString& field) const {
-    return gridFieldColumn(proxy_, field);
+    // Looked up once per field until the rows are rebuilt: painting asks per cell.
+    auto it = columnOfField_.constFind(field);
+    if (it == columnOfField_.constEnd())
+        it = columnOfField_.insert(field, gridFieldColumn(proxy_, field));
+    return *it;
 }
 
 QVariant DataGrid::flatValue(int flatRow, const QString& field) const {
@@ -430,6 +435,9 @@ int DataGrid::measurePreview(const QString& text, int width, int maxLines,
     if (text.isEmpty())
         return 0;
     const QFontMetrics fm(font);
+    // Most notes are one short line: no wrapping to work out.
+    if (!text.contains(QLatin1Char('\n')) && fm.horizontalAdvance(text) <= width)
+        return fm.lineSpacing() + 4;
     const int h = fm.boundingRect(QRect(0, 0, std::max(20, width), 100000),
                                   Qt::TextWordWrap | Qt::AlignLeft, text)
                       .height();
@@ -439,6 +447,8 @@ int DataGrid::measurePreview(const QString& text, int width, int maxLines,
 
 void DataGrid::rebuildRows() {
     rows_.clear();
+    rowOfKey_.clear();
+    columnOfField_.clear();
     const int line = rowLineHeight();
     const QFont previewFont = styleFont(GridElement::Preview);
     const int previewWidth = std::max(columnsWidth(), viewport()->width() - leftAreaWidth()) - 3;
@@ -489,10 +499,11 @@ void DataGrid::rebuildRows() {
             if (previewVisible_ && !previewField_.isEmpty())
                 ph = measurePreview(flatValue(flat, previewField_).toString(), previewWidth,
                                     previewMaxLines_, previewFont);
+            const QString k = keyText(keyOf(flat));
+            rowOfKey_.insert(k, int(rows_.size()));
             push({RowKind::Data, level, flat, -1, dataIndex++, {}, 0, line + ph, ph});
             if (!details)
                 continue;
-            const QString k = keyText(keyOf(flat));
             if (!expandedKeys_.contains(k))
                 continue;
             // Loaded when first shown and again after each re-read.
@@ -568,11 +579,7 @@ void DataGrid::restoreFocus() {
 int DataGrid::visualRowOfKey(const QVariant& key) const {
     if (!key.isValid())
         return -1;
-    const QString k = keyText(key);
-    for (size_t i = 0; i < rows_.size(); ++i)
-        if (rows_[i].kind == RowKind::Data && keyText(keyOf(rows_[i].flatRow)) == k)
-            return int(i);
-    return -1;
+    return rowOfKey_.value(keyText(key), -1);
 }
 
 int DataGrid::visualRowOfGroup(const QVariantList& path) const {

@@ -165,7 +165,6 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    bool viewportEvent(QEvent* event) override;
 
 private:
     friend class GridColumnChooser;
@@ -272,6 +271,8 @@ private:
     GridDetailProvider detailProvider_;
 
     std::vector<VisualRow> rows_;
+    QHash<QString, int> rowOfKey_;              // key text -> visual data row
+    mutable QHash<QString, int> columnOfField_; // field -> column of the filtered model
     int contentHeight_ = 0;
     QSet<QString> expandedKeys_;
     QSet<QString> expandedGroups_;

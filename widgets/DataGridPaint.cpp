@@ -161,10 +161,6 @@ void DataGrid::scrollContentsBy(int, int) {
     viewport()->update();
 }
 
-bool DataGrid::viewportEvent(QEvent* event) {
-    return QAbstractScrollArea::viewportEvent(event);
-}
-
 // ---------------------------------------------------------------- painting
 
 void DataGrid::paintEvent(QPaintEvent*) {
@@ -363,18 +359,22 @@ void DataGrid::paintDataRow(QPainter& p, const VisualRow& row, int visual, const
     p.fillRect(cells, styleBackground(focused ? selElement : contentElement));
     const int hs = horizontalScrollBar()->value();
     const int left = leftAreaWidth() - hs;
+    const auto shown = visibleOrder();
+    // Until a cell is clicked the first column holds the focus rectangle.
+    const QString focusField =
+        focusField_.isEmpty() && !shown.isEmpty() ? columns_.at(shown.first()).field : focusField_;
     if (detailProvider_) {
         QRect b = expandButtonRectFor(row);
         b.moveTop(r.top());
         paintExpandButton(p, b, isRowExpanded(keyOf(row.flatRow)));
     }
-    for (int c : visibleOrder()) {
+    for (int c : shown) {
         const auto& col = columns_.at(c);
         const QRect cr(columnX(c), r.top(), col.width, line);
         if (cr.right() < left || cr.left() > r.right())
             continue;
         // The focused cell keeps the row colours and gets a focus rectangle.
-        const bool focusCell = focused && hasFocus() && col.field == focusField_;
+        const bool focusCell = focused && hasFocus() && col.field == focusField;
         const GridElement e = focused && !focusCell ? selElement : contentElement;
         if (focusCell)
             p.fillRect(cr, styleBackground(contentElement));
