@@ -10,6 +10,17 @@ constexpr int kCaptionHeight = 24;
 constexpr int kIconLeft = 4;
 constexpr int kIconTop = 4;
 constexpr int kIconSize = 33;
+
+bool inLayout(const QLayout* layout, const QWidget* w) {
+    if (!layout)
+        return false;
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem* item = layout->itemAt(i);
+        if (item->widget() == w || inLayout(item->layout(), w))
+            return true;
+    }
+    return false;
+}
 } // namespace
 
 QImage TzevWizHeader::headerPattern() {
@@ -120,7 +131,7 @@ void TzevWizHeader::alignToParent() {
     QWidget* p = parentWidget();
     if (!p || isWindow())
         return;
-    if (QLayout* l = p->layout(); l && l->indexOf(this) >= 0)
+    if (inLayout(p->layout(), this))
         return;
     setGeometry(0, 0, p->width(), height());
 }

@@ -1,6 +1,7 @@
 // The wizard header: its ground, its caption rules and how it follows its parent.
 #include "users/uWizHeaderComp.h"
 
+#include <QBoxLayout>
 #include <QLabel>
 #include <QTest>
 
@@ -13,6 +14,7 @@ private slots:
     void groundIsThePinstripePattern();
     void spansTheParentWidth();
     void pictureIsCopiedWithoutShowingIt();
+    void leavesPlacementToALayout();
 };
 
 void TestWizHeader::captionIsTrimmedAndKeptOffTheEdge_data() {
@@ -108,6 +110,24 @@ void TestWizHeader::pictureIsCopiedWithoutShowingIt() {
     QVERIFY(!header.IsPictureVisible());
     header.SetPictureVisible(true);
     QVERIFY(header.IsPictureVisible());
+}
+
+void TestWizHeader::leavesPlacementToALayout() {
+    QWidget form;
+    auto* outer = new QVBoxLayout(&form);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* inner = new QHBoxLayout;
+    inner->setContentsMargins(10, 5, 10, 0);
+    outer->addLayout(inner);
+    auto* header = new TzevWizHeader(&form);
+    inner->addWidget(header);
+    outer->addStretch(1);
+    form.resize(500, 200);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.resize(520, 220);
+    QTRY_COMPARE(header->geometry().topLeft(), QPoint(10, 5));
+    QCOMPARE(header->width(), 500);
 }
 
 QTEST_MAIN(TestWizHeader)
