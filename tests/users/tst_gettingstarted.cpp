@@ -4,6 +4,7 @@
 #include "users/uWizHeaderComp.h"
 
 #include "UsersFixture.h"
+#include "widgets/ErrorHandling.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,6 +29,8 @@ private slots:
     void closeBoxEndsWithoutAsking();
     void finishStores_data();
     void finishStores();
+    void finishFailure_data();
+    void finishFailure();
 
 private:
     bool run(const std::function<void(Wizard*)>& script, bool* leftOpen = nullptr) {
@@ -285,6 +288,44 @@ void TestGettingStarted::finishStores() {
     QCOMPARE(projects->fieldByName(QStringLiteral("Name")).asString(), storedProject);
     QCOMPARE(projects->fieldByName(QStringLiteral("Default Developer ID")).asInteger(),
              developerID);
+}
+
+void TestGettingStarted::finishFailure_data() {
+    QTest::addColumn<bool>("usersFail");
+    QTest::addColumn<bool>("endsFinished");
+    QTest::addColumn<int>("storedUsers");
+    // Without the administrator nobody could log in: the wizard stays open.
+    QTest::newRow("storing the user fails") << true << false << 0;
+    // The administrator is stored, so the wizard ends as finished.
+    QTest::newRow("storing the project fails") << false << true << 1;
+}
+
+void TestGettingStarted::finishFailure() {
+    QFETCH(bool, usersFail);
+    QFETCH(bool, endsFinished);
+    QFETCH(int, storedUsers);
+    int reported = 0;
+    ErrorHandling::setUnexpectedHandler([&](std::exception_ptr) { ++reported; });
+    if (usersFail)
+        data->globals->dbUsers->close();
+    else
+        data->projects->dbProjects->close();
+    bool leftOpen = false;
+    const bool finished = run(
+        [](Wizard* w) {
+            click(w->btnNext);
+            click(w->btnNext);
+            QTest::keyClicks(w->txtProjectName, QStringLiteral("Launch"));
+            click(w->btnNext);
+            click(w->btnFinish);
+        },
+        &leftOpen);
+    ErrorHandling::setUnexpectedHandler({});
+    QCOMPARE(reported, 1);
+    QCOMPARE(finished, endsFinished);
+    QCOMPARE(leftOpen, !endsFinished);
+    QCOMPARE(data->table(QStringLiteral("Developers"))->recordCount(), storedUsers);
+    QCOMPARE(data->table(QStringLiteral("Projects"))->recordCount(), 0);
 }
 
 QTEST_MAIN(TestGettingStarted)
