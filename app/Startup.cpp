@@ -3,6 +3,7 @@
 #include "app/SplashForm.h"
 #include "data/GlobalData.h"
 #include "data/ProjectData.h"
+#include "reporting/uErrorDlg.h"
 #include "schedule/ProjectScheduleU.h"
 #include "users/GettingStartedForm.h"
 #include "users/LoginForm.h"
@@ -101,6 +102,11 @@ int runStartupSequence(const QString& programFolder) {
 }
 
 int runPelloran(int& argc, char** argv) {
+    // Before anything else, so errors of the start-up itself are reported too.
+    QApplication::setApplicationName(QStringLiteral("Pelloran"));
+    installProblemReporting();
     PelloranApplication app(argc, argv);
+    // A processor fault ended the last run: its report is offered now.
+    showPendingCrashReport();
     return runStartupSequence(QApplication::applicationDirPath());
 }
