@@ -79,6 +79,7 @@ DataGrid::~DataGrid() {
 // ---------------------------------------------------------------- binding
 
 void DataGrid::setSourceModel(QAbstractItemModel* model) {
+    const Batch batch(this);
     source_ = model;
     columnOfField_.clear();
     proxy_->setSourceModel(model);
@@ -92,6 +93,7 @@ void DataGrid::setKeyField(const QString& field) {
 }
 
 void DataGrid::setColumns(const QList<GridColumn>& columns) {
+    const Batch batch(this);
     designed_ = columns;
     columns_ = columns;
     order_.clear();
@@ -229,6 +231,7 @@ void DataGrid::setGroupPanelVisible(bool visible) {
 }
 
 void DataGrid::setGroupFields(const QStringList& fields) {
+    const Batch batch(this);
     QList<GridSortKey> levels;
     for (const auto& f : fields) {
         if (columnIndex(f) < 0)
@@ -240,9 +243,8 @@ void DataGrid::setGroupFields(const QStringList& fields) {
         levels.append({f, order});
     }
     groups_ = levels;
-    groupingChanging_ = true;
+    groupingChanging_ = true; // until the rows are rebuilt
     applyGroupingAndSort();
-    groupingChanging_ = false;
     emitColumnsChanged();
 }
 
@@ -281,6 +283,7 @@ void DataGrid::expandAllGroups() {
 }
 
 void DataGrid::setSortOrder(const QList<GridSortKey>& keys) {
+    const Batch batch(this);
     sortKeys_.clear();
     for (const auto& k : keys)
         if (columnIndex(k.field) >= 0)
@@ -309,9 +312,10 @@ void DataGrid::updateSumColumns() {
 // ---------------------------------------------------------------- filtering
 
 void DataGrid::setFilter(const GridFilter& filter) {
+    const Batch batch(this);
     proxy_->setGridFilter(filter);
     updateFilterPanel();
-    emit filterChanged();
+    emitFilterChanged();
 }
 
 GridFilter DataGrid::filter() const {
@@ -323,11 +327,12 @@ void DataGrid::clearFilter() {
 }
 
 void DataGrid::setFilterEnabled(bool enabled) {
+    const Batch batch(this);
     if (proxy_->gridFilterEnabled() == enabled)
         return;
     proxy_->setGridFilterEnabled(enabled);
     updateFilterPanel();
-    emit filterChanged();
+    emitFilterChanged();
 }
 
 bool DataGrid::isFilterEnabled() const {
@@ -446,6 +451,11 @@ int DataGrid::measurePreview(const QString& text, int width, int maxLines,
 }
 
 void DataGrid::rebuildRows() {
+    if (batch_ > 0) {
+        rebuildPending_ = true;
+        return;
+    }
+    rebuildPending_ = false;
     rows_.clear();
     rowOfKey_.clear();
     columnOfField_.clear();
@@ -535,6 +545,7 @@ void DataGrid::rebuildRows() {
         footerSums_.insert(c.field, s);
     }
     restoreFocus();
+    groupingChanging_ = false;
     updateGeometries();
     viewport()->update();
 }
@@ -729,6 +740,7 @@ bool DataGrid::restoreLayout(const QString& text) {
 }
 
 void DataGrid::applyColumnStates(const QList<GridColumnState>& states) {
+    const Batch batch(this);
     columns_ = designed_;
     QList<GridColumnState> known;
     for (const auto& s : states)
@@ -765,7 +777,26 @@ void DataGrid::applyColumnStates(const QList<GridColumnState>& states) {
 
 void DataGrid::emitColumnsChanged() {
     viewport()->update();
-    emit columnsChanged();
+    if (batch_ > 0)
+        columnsChangedPending_ = true;
+    else
+        emit columnsChanged();
+}
+
+void DataGrid::emitFilterChanged() {
+    if (batch_ > 0)
+        filterChangedPending_ = true;
+    else
+        emit filterChanged();
+}
+
+void DataGrid::endBatch() {
+    if (rebuildPending_)
+        rebuildRows();
+    if (std::exchange(columnsChangedPending_, false))
+        emit columnsChanged();
+    if (std::exchange(filterChangedPending_, false))
+        emit filterChanged();
 }
 
 // ---------------------------------------------------------------- rows as shown

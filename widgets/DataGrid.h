@@ -285,6 +285,27 @@ private:
     QString focusField_;
     QVariant lastEmittedKey_;
     bool groupingChanging_ = false; // a new grouping is being applied
+    // Several model changes made by one call rebuild the rows once, at its end.
+    int batch_ = 0;
+    bool rebuildPending_ = false;
+    bool columnsChangedPending_ = false;
+    bool filterChangedPending_ = false;
+    // Rebuilds the rows, then tells listeners, who then see them complete.
+    void endBatch();
+    void emitFilterChanged();
+    struct Batch {
+        explicit Batch(DataGrid* g)
+            : grid(g) {
+            ++grid->batch_;
+        }
+        ~Batch() {
+            if (--grid->batch_ == 0)
+                grid->endBatch();
+        }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+        DataGrid* grid;
+    };
 
     DragKind drag_ = DragKind::None;
     int dragColumn_ = -1; // column being resized or dragged, chip index for chips

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <algorithm>
 
@@ -151,7 +152,8 @@ void DataGrid::updateGeometries() {
 void DataGrid::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     // Preview lines wrap at the new width when they are shown.
-    if (previewVisible_ || !expandedKeys_.isEmpty())
+    if ((previewVisible_ || !expandedKeys_.isEmpty()) &&
+        event->size().width() != event->oldSize().width())
         rebuildRows();
     else
         updateGeometries();

@@ -131,8 +131,10 @@ void GridProxyModel::setSortKeys(const QList<GridSortKey>& keys) {
         return;
     }
     // lessThan reads every key itself; the column only switches sorting on.
-    sort(0, Qt::AscendingOrder);
-    invalidate();
+    if (sortColumn() != 0 || sortOrder() != Qt::AscendingOrder)
+        sort(0, Qt::AscendingOrder);
+    else
+        invalidate();
 }
 
 bool GridProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const {
