@@ -161,7 +161,7 @@ Timing measurePair(const std::function<void(int)>& ours, const std::function<voi
     int oursCount = 0, baseCount = 0;
     const int oursOps = opsFor(warmUp(ours, oursCount, batchMs / 2), batchMs);
     const int baseOps = opsFor(warmUp(base, baseCount, batchMs / 2), batchMs);
-    std::vector<double> o, b;
+    std::vector<double> o, b, r;
     for (int k = 0; k < batches; ++k) {
         // Alternate which side goes first, so neither always finds the caches warm.
         if (k % 2 == 0) {
@@ -171,17 +171,9 @@ Timing measurePair(const std::function<void(int)>& ours, const std::function<voi
             b.push_back(batch(base, baseCount, baseOps));
             o.push_back(batch(ours, oursCount, oursOps));
         }
+        r.push_back(o.back() / b.back());
     }
-    return {median(o), median(b)};
-}
-
-double measureOne(const std::function<void(int)>& op, double batchMs, int batches) {
-    int count = 0;
-    const int ops = opsFor(warmUp(op, count, batchMs / 2), batchMs);
-    std::vector<double> t;
-    for (int k = 0; k < batches; ++k)
-        t.push_back(batch(op, count, ops));
-    return median(t);
+    return {median(o), median(b), median(r)};
 }
 
 namespace {
@@ -191,12 +183,12 @@ const char* msFormat(double ms) {
 }
 } // namespace
 
-void printFigure(const char* name, double oursMs, double baseMs, double target) {
+void printFigure(const char* name, const Timing& t, double target) {
     char ours[32], base[32];
-    std::snprintf(ours, sizeof ours, msFormat(oursMs), oursMs);
-    std::snprintf(base, sizeof base, msFormat(baseMs), baseMs);
+    std::snprintf(ours, sizeof ours, msFormat(t.oursMs), t.oursMs);
+    std::snprintf(base, sizeof base, msFormat(t.baseMs), t.baseMs);
     std::printf("bench %s: ours=%s ms base=%s ms ratio=%.2f target=%.1f\n", name, ours, base,
-                baseMs > 0 ? oursMs / baseMs : 0.0, target);
+                t.ratio, target);
     std::fflush(stdout);
 }
 

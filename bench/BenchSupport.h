@@ -63,17 +63,18 @@ void check(sqlite3* db, int rc, const char* what);
 struct Timing {
     double oursMs = 0; // per operation, median of the batches
     double baseMs = 0;
+    // Median of the ratios of batches run back to back: other work on the
+    // machine slows both of a pair alike, so this holds up better than oursMs / baseMs.
+    double ratio = 0;
 };
 
 // Runs both operations in alternating batches after a warm-up, each batch
 // sized to take about batchMs; `i` counts the operations of that side.
 Timing measurePair(const std::function<void(int i)>& ours, const std::function<void(int i)>& base,
-                   double batchMs = 150, int batches = 7);
-// The same for one side only.
-double measureOne(const std::function<void(int i)>& op, double batchMs = 150, int batches = 7);
+                   double batchMs = 80, int batches = 15);
 
 // "bench <name>: ours=<ms> ms base=<ms> ms ratio=<x.xx> target=<x.x>"
-void printFigure(const char* name, double oursMs, double baseMs, double target);
+void printFigure(const char* name, const Timing& t, double target);
 
 // Keeps a computed value alive so the compiler cannot drop the work behind it.
 void consume(std::uint64_t v);

@@ -109,7 +109,7 @@ void scheduleFigure(TdmProjects& projects, RawConnection& raw, const FixtureInfo
             bare.run();
             consume(walk(bare.rows()) + std::uint64_t(bare.myTasks()));
         });
-    printFigure("schedule", t.oursMs, t.baseMs, 1.3);
+    printFigure("schedule", t, 1.3);
 }
 
 std::string numberText(double v) {
@@ -172,7 +172,7 @@ void changeTaskFigure(TdmProjects& projects, RawConnection& raw, const FixtureIn
     if (q.fieldByName(QStringLiteral("Task ID")).asInteger() != taskID ||
         q.fieldByName(QStringLiteral("Elapsed Time")).asFloat() < before + oursRuns)
         throw DataError(QStringLiteral("ChangeTask did not keep the task's hours"));
-    printFigure("changetask", t.oursMs, t.baseMs, 1.5);
+    printFigure("changetask", t, 1.5);
 }
 
 // Ids to look up, spread over the whole table and the same for both sides.
@@ -185,32 +185,44 @@ std::vector<int> lookupIDs(int rows) {
     return ids;
 }
 
-Timing locateTiming(DbConnection& conn, RawConnection& raw, int rows) {
-    const std::vector<int> ids = lookupIDs(rows);
-    DbTable history(conn, QStringLiteral("History"));
-    history.open();
-    RawStatement bare(raw.handle(), "SELECT \"Task History ID\", \"Task ID\", \"User ID\", "
-                                    "\"Action Description\", \"Change Description\", "
-                                    "\"Modified Datestamp\" FROM history.\"History\" "
-                                    "WHERE \"Task History ID\" = ?1");
-    std::vector<RawValue> row;
-    const QString idField = QStringLiteral("Task History ID");
-    const auto oursOp = [&](int i) {
-        if (!history.locate(idField, ids[size_t(i) % ids.size()]))
+// Locate by id on one History table, through our table object and bare.
+class LocateBench {
+public:
+    LocateBench(DbConnection& conn, RawConnection& raw, int rows)
+        : ids_(lookupIDs(rows))
+        , history_(conn, QStringLiteral("History"))
+        , bare_(raw.handle(), "SELECT \"Task History ID\", \"Task ID\", \"User ID\", "
+                              "\"Action Description\", \"Change Description\", "
+                              "\"Modified Datestamp\" FROM history.\"History\" "
+                              "WHERE \"Task History ID\" = ?1") {
+        history_.open();
+    }
+
+    void ours(int i) {
+        if (!history_.locate(idField_, ids_[size_t(i) % ids_.size()]))
             throw DataError(QStringLiteral("Locate missed a History row"));
-        consume(std::uint64_t(history.fieldCount()));
-    };
-    const auto bareOp = [&](int i) {
-        bare.bindInt(1, ids[size_t(i) % ids.size()]);
-        if (!bare.step())
+        consume(std::uint64_t(history_.fieldCount()));
+    }
+    void base(int i) {
+        bare_.bindInt(1, ids_[size_t(i) % ids_.size()]);
+        if (!bare_.step())
             throw DataError(QStringLiteral("The bare lookup missed a History row"));
-        row.clear();
-        readRow(bare.handle(), row);
-        bare.reset();
-        consume(row.size());
-    };
-    return measurePair(oursOp, bareOp);
-}
+        row_.clear();
+        readRow(bare_.handle(), row_);
+        bare_.reset();
+        consume(row_.size());
+    }
+    Timing measure() {
+        return measurePair([this](int i) { ours(i); }, [this](int i) { base(i); });
+    }
+
+private:
+    std::vector<int> ids_;
+    DbTable history_;
+    RawStatement bare_;
+    std::vector<RawValue> row_;
+    const QString idField_ = QStringLiteral("Task History ID");
+};
 
 double secondsSince(const QElapsedTimer& t) {
     return double(t.elapsed()) / 1000.0;
@@ -247,10 +259,9 @@ void runDataFigures(const BenchOptions& options) {
             scheduleFigure(projects, raw, info);
         if (options.wants(QStringLiteral("changetask")))
             changeTaskFigure(projects, raw, info);
-        if (options.wants(QStringLiteral("locate"))) {
-            const Timing t = locateTiming(globals.Connection(), raw, info.historyRows);
-            printFigure("locate", t.oursMs, t.baseMs, 2.0);
-        }
+        if (options.wants(QStringLiteral("locate")))
+            printFigure("locate",
+                        LocateBench(globals.Connection(), raw, info.historyRows).measure(), 2.0);
     }
     if (!options.wants(QStringLiteral("locate-")))
         return;
@@ -264,27 +275,18 @@ void runDataFigures(const BenchOptions& options) {
     std::printf("fixture: History tables of %d and %d rows, built in %.1f s\n", smallHistory,
                 largeHistory, secondsSince(timer));
     std::fflush(stdout);
-    Timing small, large;
-    {
-        DbConnection conn(smallFolder);
-        RawConnection raw(smallFolder);
-        small = locateTiming(conn, raw, smallHistory);
-    }
-    {
-        DbConnection conn(largeFolder);
-        RawConnection raw(largeFolder);
-        large = locateTiming(conn, raw, largeHistory);
-    }
+    DbConnection smallConn(smallFolder), largeConn(largeFolder);
+    RawConnection smallRaw(smallFolder), largeRaw(largeFolder);
+    LocateBench small(smallConn, smallRaw, smallHistory), large(largeConn, largeRaw, largeHistory);
     const auto rowsName = [](int rows) {
         return rows >= 1000000 ? std::to_string(rows / 1000000) + 'M'
                                : std::to_string(rows / 1000) + 'k';
     };
-    const std::string smallName = "locate-" + rowsName(smallHistory);
-    const std::string largeName = "locate-" + rowsName(largeHistory);
-    printFigure(smallName.c_str(), small.oursMs, small.baseMs, 2.0);
-    printFigure(largeName.c_str(), large.oursMs, large.baseMs, 2.0);
-    // Here "base" is our own lookup on the small table.
-    printFigure("locate-flat", large.oursMs, small.oursMs, 2.0);
+    printFigure(("locate-" + rowsName(smallHistory)).c_str(), small.measure(), 2.0);
+    printFigure(("locate-" + rowsName(largeHistory)).c_str(), large.measure(), 2.0);
+    // Here "base" is our own lookup on the small table, run in turn with the large one.
+    printFigure("locate-flat",
+                measurePair([&](int i) { large.ours(i); }, [&](int i) { small.ours(i); }), 2.0);
 }
 
 } // namespace bench
