@@ -1,5 +1,6 @@
 #include "widgets/DataGrid.h"
 
+#include "widgets/ErrorHandling.h"
 #include "widgets/GridColumnChooser.h"
 #include "widgets/GridGroupModel.h"
 #include "widgets/GridProxyModel.h"
@@ -492,6 +493,7 @@ void DataGrid::rebuildRows() {
         rows_.push_back(std::move(r));
     };
     QSet<QString> loaded;
+    std::exception_ptr detailError;
     std::function<void(const QModelIndex&, int)> walk = [&](const QModelIndex& parent, int level) {
         const int n = groupModel_->rowCount(parent);
         for (int r = 0; r < n; ++r) {
@@ -516,9 +518,20 @@ void DataGrid::rebuildRows() {
                 continue;
             if (!expandedKeys_.contains(k))
                 continue;
-            // Loaded when first shown and again after each re-read.
-            if (!details_.contains(k) || !loaded.contains(k))
-                details_.insert(k, detailProvider_(keyOf(flat)));
+            // Loaded when first shown and again after each re-read. A failing
+            // loader leaves the row closed; its error goes to the central handler
+            // once the rows are complete (it must not cross Qt's signal delivery).
+            if (!details_.contains(k) || !loaded.contains(k)) {
+                try {
+                    details_.insert(k, detailProvider_(keyOf(flat)));
+                } catch (...) {
+                    if (!detailError)
+                        detailError = std::current_exception();
+                    expandedKeys_.remove(k);
+                    details_.remove(k);
+                    continue;
+                }
+            }
             loaded.insert(k);
             const auto& list = details_[k];
             const int detailWidth = previewWidth - indentWidth();
@@ -548,6 +561,8 @@ void DataGrid::rebuildRows() {
     groupingChanging_ = false;
     updateGeometries();
     viewport()->update();
+    if (detailError)
+        ErrorHandling::handleUnexpected(detailError);
 }
 
 void DataGrid::restoreFocus() {

@@ -1,5 +1,7 @@
 // The data grid as a user and a binding frame meet it.
+#include "data/Errors.h"
 #include "widgets/DataGrid.h"
+#include "widgets/ErrorHandling.h"
 #include "widgets/GridBenchmark.h"
 #include "widgets/GridColumnChooser.h"
 #include "widgets/GridFilterPopup.h"
@@ -109,6 +111,8 @@ private slots:
     void sortingByHeaderClicks();
     void focusAndExpansionKeptAcrossReread();
     void detailRowsInProviderOrder();
+    void failingDetailLoader();
+    void customConditionDialog();
     void doubleClickByRegion_data();
     void doubleClickByRegion();
     void keyboard();
@@ -325,6 +329,38 @@ void TestDataGrid::detailRowsInProviderOrder() {
     QTest::keyClick(&f.grid, Qt::Key_Plus); // opened again: loaded again
     QCOMPARE(f.providerCalls, 2);
     QCOMPARE(f.grid.detailRows(3).size(), 3);
+}
+
+void TestDataGrid::failingDetailLoader() {
+    Fixture f;
+    std::exception_ptr seen;
+    ErrorHandling::setUnexpectedHandler([&](std::exception_ptr e) { seen = e; });
+    f.grid.setDetailProvider({QStringLiteral("Action"), QStringLiteral("Modified")},
+                             [](const QVariant&) -> QList<GridDetailRow> {
+                                 throw DataError(QStringLiteral("History is locked"));
+                             });
+    f.grid.setRowExpanded(2, true);
+    ErrorHandling::setUnexpectedHandler({});
+    QVERIFY(seen);
+    QVERIFY(!f.grid.isRowExpanded(2));
+    QCOMPARE(f.grid.shownRows().size(), 6);
+    QCOMPARE(f.grid.focusedKey().toInt(), 1);
+    try {
+        std::rethrow_exception(seen);
+    } catch (const DataError& e) {
+        QCOMPARE(e.message(), QStringLiteral("History is locked"));
+    }
+}
+
+void TestDataGrid::customConditionDialog() {
+    GridConditionDialog dlg(QStringLiteral("Status"), {QStringLiteral("Complete")}, nullptr);
+    for (auto op :
+         {GridCondition::Op::NotEquals, GridCondition::Op::Contains, GridCondition::Op::Equals}) {
+        dlg.setCondition({QString(), op, QStringLiteral("Compl")});
+        const GridCondition c = dlg.condition();
+        QCOMPARE(c.op, op);
+        QCOMPARE(c.value.toString(), QStringLiteral("Compl"));
+    }
 }
 
 void TestDataGrid::doubleClickByRegion_data() {

@@ -78,6 +78,8 @@ void TestGridModels::conditions() {
 
 void TestGridModels::filterAndSort() {
     auto source = makeTasks();
+    QAbstractItemModelTester sourceTester(source.get(),
+                                          QAbstractItemModelTester::FailureReportingMode::QtTest);
     GridProxyModel proxy;
     QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
     proxy.setSourceModel(source.get());
@@ -99,6 +101,11 @@ void TestGridModels::filterAndSort() {
     proxy.setGridFilterEnabled(false);
     QCOMPARE(proxy.rowCount(), 5);
     proxy.setGridFilterEnabled(true);
+
+    // A change in place is re-filtered and re-sorted.
+    source->setValue(4, QStringLiteral("Developer"), QStringLiteral("Ann"));
+    QCOMPARE(column(proxy, 0), (QList<int>{5, 1, 4}));
+    source->setValue(4, QStringLiteral("Developer"), QVariant());
 
     // A re-read keeps filter and order.
     source->setRows(source->rows() +
