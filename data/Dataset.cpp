@@ -66,10 +66,10 @@ QVariant fromStorage(FieldKind kind, QVariant raw) {
         return QVariant(raw.toDouble());
     case FieldKind::Boolean:
         return QVariant(raw.toLongLong() != 0);
-    case FieldKind::DateTime: {
-        QDateTime dt = QDateTime::fromString(raw.toString(), kDateTimeFormat);
-        return dt.isValid() ? QVariant(dt) : QVariant();
-    }
+    case FieldKind::DateTime:
+        // Kept as stored text until read: converting to local time is costly
+        // and most rows are never looked at field by field.
+        return raw.typeId() == QMetaType::QString ? raw : QVariant(raw.toString());
     case FieldKind::Character:
         return raw.typeId() == QMetaType::QString ? raw : QVariant(raw.toString());
     case FieldKind::Memo:
@@ -528,8 +528,16 @@ void DbConnection::Transaction::commit() {
 
 // ---------------------------------------------------------------- fields
 
+QVariant DbField::materialize(FieldKind kind, const QVariant& v) {
+    if (kind == FieldKind::DateTime && v.typeId() == QMetaType::QString) {
+        const QDateTime dt = QDateTime::fromString(v.toString(), kDateTimeFormat);
+        return dt.isValid() ? QVariant(dt) : QVariant();
+    }
+    return v;
+}
+
 QVariant DbField::value() const {
-    return owner_->hasCurrent() ? owner_->current_.at(index_) : QVariant();
+    return owner_->hasCurrent() ? materialize(kind_, owner_->current_.at(index_)) : QVariant();
 }
 
 bool DbField::isNull() const {
@@ -546,7 +554,7 @@ QString DbField::textOf(FieldKind kind, const QVariant& v) {
     case FieldKind::Boolean:
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case FieldKind::DateTime:
-        return QLocale().toString(v.toDateTime(), QLocale::ShortFormat);
+        return QLocale().toString(materialize(kind, v).toDateTime(), QLocale::ShortFormat);
     case FieldKind::Memo:
         return v.typeId() == QMetaType::QByteArray ? QString::fromUtf8(v.toByteArray())
                                                    : v.toString();
@@ -1435,8 +1443,50 @@ void DbQuery::doOpen() {
         }
     }
     const int n = columns_;
+    // Texts that repeat down a column (feature, status, developer) share one string.
+    constexpr size_t kSharedTexts = 32;
+    std::vector<std::vector<std::pair<QByteArray, QString>>> shared(static_cast<size_t>(n));
+    sqlite3_stmt* h = st.handle();
     while (st.step()) {
         for (int c = 0; c < n; ++c) {
+            const int type = sqlite3_column_type(h, c);
+            if (known[size_t(c)]) {
+                // Columns of a known kind are read straight into their final form.
+                const FieldKind k = kinds[size_t(c)];
+                if (type == SQLITE_NULL) {
+                    rows_.emplace_back();
+                    continue;
+                }
+                if ((k == FieldKind::Integer || k == FieldKind::AutoInc) &&
+                    type == SQLITE_INTEGER) {
+                    rows_.emplace_back(int(sqlite3_column_int64(h, c)));
+                    continue;
+                }
+                if (k == FieldKind::Float && (type == SQLITE_INTEGER || type == SQLITE_FLOAT)) {
+                    rows_.emplace_back(sqlite3_column_double(h, c));
+                    continue;
+                }
+                if ((k == FieldKind::Character || k == FieldKind::Memo) && type == SQLITE_TEXT) {
+                    const char* t = reinterpret_cast<const char*>(sqlite3_column_text(h, c));
+                    const QByteArrayView bytes(t, sqlite3_column_bytes(h, c));
+                    auto& cache = shared[size_t(c)];
+                    const QString* hit = nullptr;
+                    for (const auto& [b, text] : cache)
+                        if (b == bytes) {
+                            hit = &text;
+                            break;
+                        }
+                    if (hit) {
+                        rows_.emplace_back(*hit);
+                    } else {
+                        QString text = QString::fromUtf8(bytes);
+                        if (cache.size() < kSharedTexts)
+                            cache.emplace_back(bytes.toByteArray(), text);
+                        rows_.emplace_back(std::move(text));
+                    }
+                    continue;
+                }
+            }
             QVariant v = st.column(c);
             if (!known[size_t(c)] && v.isValid()) {
                 // An expression column: its kind is that of its first value.

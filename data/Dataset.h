@@ -157,6 +157,9 @@ public:
 
     // The text form of a value of the given kind, as asString gives it.
     static QString textOf(FieldKind kind, const QVariant& v);
+    // A value as held in a row (currentValues, valueAt) in the form value()
+    // gives: date-times are held as stored text until they are read.
+    static QVariant materialize(FieldKind kind, const QVariant& v);
 
 private:
     DbDataset* owner_;
