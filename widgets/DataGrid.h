@@ -126,6 +126,8 @@ public:
     // ---- layout ----
     QString saveLayout() const;
     // False (and nothing changed) for input that is not a readable layout.
+    // Columns the text names but the grid lacks are skipped; columns it does
+    // not name keep their designed settings after the named ones.
     bool restoreLayout(const QString& text);
     QList<GridColumnState> columnStates() const;
 
