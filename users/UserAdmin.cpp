@@ -1,0 +1,101 @@
+#include "users/UserAdmin.h"
+
+#include "data/Dataset.h"
+#include "data/GlobalData.h"
+#include "users/uEditDeveloper.h"
+#include "widgets/ErrorHandling.h"
+#include "widgets/MessageBoxes.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPushButton>
+
+namespace {
+// Actions run from the event loop: what they raise goes to the central handler.
+template <class F> void guarded(F&& f) {
+    try {
+        f();
+    } catch (...) {
+        ErrorHandling::handleUnexpected(std::current_exception());
+    }
+}
+} // namespace
+
+TUserAdmin::TUserAdmin(QWidget* owner)
+    : QObject(owner)
+    , owner_(owner) {
+    const auto make = [this](const QString& caption, const char* name) {
+        auto* a = new QAction(caption, this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setProperty("category", QStringLiteral("Users"));
+        return a;
+    };
+    actAddUser = make(QStringLiteral("&Add User..."), "actAddUser");
+    actEditUser = make(QStringLiteral("&Edit User..."), "actEditUser");
+    actDeleteUser = make(QStringLiteral("&Delete User"), "actDeleteUser");
+
+    const bool admin = dmGlobals && dmGlobals->CurrentUserIsAdmin;
+    actEditUser->setEnabled(admin);
+    actDeleteUser->setEnabled(admin);
+
+    connect(actAddUser, &QAction::triggered, this,
+            [this] { guarded([this] { btnAddUserClick(); }); });
+    connect(actEditUser, &QAction::triggered, this,
+            [this] { guarded([this] { btnEditUserClick(); }); });
+    connect(actDeleteUser, &QAction::triggered, this,
+            [this] { guarded([this] { btnDeleteUserClick(); }); });
+
+    popUsers = new QMenu(owner);
+    popUsers->setObjectName(QStringLiteral("popUsers"));
+    popUsers->addAction(actAddUser);
+    popUsers->addAction(actEditUser);
+    popUsers->addSeparator();
+    popUsers->addAction(actDeleteUser);
+}
+
+TUserAdmin::~TUserAdmin() = default;
+
+QPushButton* TUserAdmin::makeButton(QAction* action, QWidget* parent) {
+    auto* button = new QPushButton(action->text(), parent);
+    button->setObjectName(QStringLiteral("btn") + action->objectName().mid(3));
+    button->setAutoDefault(false);
+    button->setEnabled(action->isEnabled());
+    connect(action, &QAction::changed, button, [button, action] {
+        button->setText(action->text());
+        button->setEnabled(action->isEnabled());
+    });
+    connect(button, &QPushButton::clicked, action, &QAction::trigger);
+    return button;
+}
+
+int TUserAdmin::btnAddUserClick() {
+    const int id = AddDeveloper(owner_);
+    dmGlobals->dbUsers->refresh();
+    emit usersChanged();
+    return id;
+}
+
+void TUserAdmin::btnEditUserClick() {
+    // Only administrators edit users, however the command was reached.
+    if (!dmGlobals->CurrentUserIsAdmin || !dmGlobals->dbUsers->hasCurrent())
+        return;
+    EditDeveloper(dmGlobals->dbUsers->fieldByName(QStringLiteral("Developer ID")).asInteger(),
+                  owner_);
+    dmGlobals->dbUsers->refresh();
+    emit usersChanged();
+}
+
+bool TUserAdmin::btnDeleteUserClick() {
+    DbTable* users = dmGlobals->dbUsers;
+    if (!dmGlobals->CurrentUserIsAdmin || !users->hasCurrent())
+        return false;
+    if (users->recordCount() == 1) {
+        Msg::information(owner_, QStringLiteral("You cannot delete the only user."));
+        return false;
+    }
+    if (!Msg::confirm(owner_, QStringLiteral("Are you sure you want to delete this user?")))
+        return false;
+    users->deleteRecord();
+    emit usersChanged();
+    return true;
+}
