@@ -5,7 +5,7 @@
 TTimeSpinBox::TTimeSpinBox(QWidget* parent)
     : QDoubleSpinBox(parent) {
     // Enough places that typed fractions are kept as typed.
-    setDecimals(10);
+    setDecimals(15);
     setRange(0, kUpperBound);
     setSingleStep(1);
     setAccelerated(true);

@@ -1,0 +1,219 @@
+// The History row a save of the task editor writes: one line per watched
+// change in a fixed order, numbers in the locale's general form, nothing for
+// unwatched changes, the add row, and action texts cut to the field.
+#include "editing/EditTask.h"
+#include "editing/TimeSpinBox.h"
+#include "widgets/LookupCombo.h"
+
+#include "EditingFixture.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+using Script = std::function<void(EditingFixture&, TfrmEditTask*)>;
+Q_DECLARE_METATYPE(Script)
+
+class TestTaskHistory : public QObject {
+    Q_OBJECT
+    std::unique_ptr<EditingFixture> f;
+
+    void save(int task, const Script& script) {
+        bool open = true;
+        QVERIFY(whileModal<TfrmEditTask>([&] { EditTaskID(task); },
+                                         [&](TfrmEditTask* d) {
+                                             script(*f, d);
+                                             QTest::mouseClick(d->btnOK, Qt::LeftButton);
+                                         },
+                                         &open));
+        QVERIFY(!open);
+        QVERIFY(f->errors.isEmpty());
+    }
+
+private slots:
+    void init() { f = std::make_unique<EditingFixture>(); }
+    void cleanup() { f.reset(); }
+
+    void changeLines_data();
+    void changeLines();
+    void editRowCarriesUserAndTime();
+    void addingWritesOneRow();
+    void actionTextIsCutToItsField_data();
+    void actionTextIsCutToItsField();
+};
+
+void TestTaskHistory::changeLines_data() {
+    QTest::addColumn<QVariantMap>("seed"); // how the task differs from the usual one
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<QString>("change"); // empty: no History row at all
+    // The usual task: feature Accounts, "Alpha", Normal, no original estimate,
+    // current 5, elapsed 3, "Not Started", assigned to Mia Example.
+    const QVariantMap usual;
+    // With an original estimate the current one is edited directly.
+    const QVariantMap estimated{{"Original Estimate", 8.0}, {"Elapsed Time", 0.0}};
+    const auto type = [](const char* box, const QString& text) {
+        return [=](EditingFixture&, TfrmEditTask* d) {
+            typeInto(d->findChild<QWidget*>(QString::fromLatin1(box)), text);
+        };
+    };
+    QTest::newRow("nothing changed")
+        << usual << "C" << Script([](EditingFixture&, TfrmEditTask*) {}) << "";
+    QTest::newRow("notes only") << usual << "C" << Script([](EditingFixture&, TfrmEditTask* d) {
+        d->pcTask->setCurrentWidget(d->tsNotes);
+        d->memNotes->setFocus();
+        QTest::keyClicks(d->memNotes, "remember the milk");
+    }) << "";
+    QTest::newRow("name, letter case only") << usual << "C" << Script(type("txtTaskName", "alpha"))
+                                            << "Task name changed from Alpha to alpha\r\n";
+    QTest::newRow("name, trailing blank is not kept")
+        << usual << "C" << Script(type("txtTaskName", "Alpha ")) << "";
+    QTest::newRow("feature") << usual << "C" << Script([](EditingFixture&, TfrmEditTask* d) {
+        typeInto(d->cmbFeature->lineEdit(), "Billing");
+    }) << "Feature changed from Accounts to Billing\r\n";
+    QTest::newRow("feature deleted meanwhile")
+        << usual << "C" << Script([](EditingFixture& f, TfrmEditTask* d) {
+               f.conn().execute("delete from features where "
+                                "\"Feature ID\" = ?",
+                                {f.accounts});
+               typeInto(d->cmbFeature->lineEdit(), "Billing");
+           })
+        << "Feature changed from Unknown to Billing\r\n";
+    QTest::newRow("priority Normal to Highest")
+        << usual << "C" << Script([](EditingFixture&, TfrmEditTask* d) {
+               d->cmbPriority->setFocus();
+               QTest::keyClick(d->cmbPriority, Qt::Key_Home);
+           })
+        << "Priority changed from 3 to 1\r\n";
+    QTest::newRow("current estimate 5 to 2.5")
+        << estimated << "C" << Script(type("txtCurrentEstimate", "2.5"))
+        << "Current Estimate changed from 5 to 2.5\r\n";
+    QTest::newRow("current estimate, decimal comma")
+        << estimated << "de_DE" << Script(type("txtCurrentEstimate", "2,5"))
+        << "Current Estimate changed from 5 to 2,5\r\n";
+    QTest::newRow("one third") << estimated << "C"
+                               << Script(type("txtCurrentEstimate", "0.333333333333333"))
+                               << "Current Estimate changed from 5 to 0.333333333333333\r\n";
+    QTest::newRow("elapsed above current: two lines")
+        << usual << "C" << Script(type("txtElapsedTime", "7"))
+        << "Current Estimate changed from 5 to 7\r\nElapsed Time changed from 3 to 7\r\n";
+    QTest::newRow("original typed: only the current estimate line")
+        << usual << "C" << Script(type("txtOriginalEstimate", "6"))
+        << "Current Estimate changed from 5 to 6\r\n";
+    QTest::newRow("status and developer: status first")
+        << usual << "C" << Script([](EditingFixture&, TfrmEditTask* d) {
+               d->cmbDeveloper->setFocus();
+               QTest::keyClicks(d->cmbDeveloper, "olaf");
+               d->cmbStatus->setFocus();
+               QTest::keyClick(d->cmbStatus, Qt::Key_Down);
+               QTest::keyClick(d->cmbStatus, Qt::Key_Down);
+           })
+        << "Status changed from Not Started to Testing\r\nTask assigned to Olaf Other\r\n";
+    QTest::newRow("every watched field, in order")
+        << estimated << "C" << Script([](EditingFixture&, TfrmEditTask* d) {
+               d->cmbDeveloper->setFocus();
+               QTest::keyClicks(d->cmbDeveloper, "o");
+               d->cmbStatus->setFocus();
+               QTest::keyClick(d->cmbStatus, Qt::Key_End);
+               typeInto(d->txtElapsedTime, "4");
+               typeInto(d->txtCurrentEstimate, "6");
+               d->cmbPriority->setFocus();
+               QTest::keyClick(d->cmbPriority, Qt::Key_End);
+               typeInto(d->txtTaskName, "Beta");
+               typeInto(d->cmbFeature->lineEdit(), "Billing");
+           })
+        << "Feature changed from Accounts to Billing\r\n"
+           "Task name changed from Alpha to Beta\r\n"
+           "Priority changed from 3 to 5\r\n"
+           "Current Estimate changed from 5 to 6\r\n"
+           "Elapsed Time changed from 0 to 4\r\n"
+           "Status changed from Not Started to Complete\r\n"
+           "Task assigned to Olaf Other\r\n";
+}
+
+void TestTaskHistory::changeLines() {
+    QFETCH(QVariantMap, seed);
+    QFETCH(QString, locale);
+    QFETCH(Script, script);
+    QFETCH(QString, change);
+    QLocale::setDefault(QLocale(locale));
+    const int task = f->addTask(seed);
+    save(task, script);
+    const QStringList rows = f->history(task);
+    if (change.isEmpty())
+        QCOMPARE(rows, QStringList());
+    else
+        QCOMPARE(rows, QStringList{QStringLiteral("Modified by Mia Example|") + change});
+}
+
+void TestTaskHistory::editRowCarriesUserAndTime() {
+    const int task = f->addTask({});
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    save(task, [](EditingFixture&, TfrmEditTask* d) { typeInto(d->txtTaskName, "Beta"); });
+    DbTable h(f->conn(), QStringLiteral("History"));
+    h.open();
+    QCOMPARE(h.recordCount(), 1);
+    QCOMPARE(h.fieldByName(QStringLiteral("Task ID")).asInteger(), task);
+    QCOMPARE(h.fieldByName(QStringLiteral("User ID")).asInteger(), f->me);
+    const QDateTime stamp = h.fieldByName(QStringLiteral("Modified Datestamp")).asDateTime();
+    QVERIFY(stamp >= before && stamp <= QDateTime::currentDateTime().addSecs(1));
+}
+
+void TestTaskHistory::addingWritesOneRow() {
+    int added = 0;
+    QVERIFY(whileModal<TfrmEditTask>([] { AddTask(); },
+                                     [&](TfrmEditTask* d) {
+                                         typeInto(d->cmbFeature->lineEdit(),
+                                                  QStringLiteral("Accounts"));
+                                         typeInto(d->txtTaskName, QStringLiteral("New one"));
+                                         typeInto(d->txtOriginalEstimate, QStringLiteral("3"));
+                                         QTest::mouseClick(d->btnOK, Qt::LeftButton);
+                                         added = d->taskID();
+                                     }));
+    QVERIFY(added != 0);
+    DbTable h(f->conn(), QStringLiteral("History"));
+    h.open();
+    QCOMPARE(h.recordCount(), 1);
+    QCOMPARE(h.fieldByName(QStringLiteral("Task ID")).asInteger(), added);
+    QCOMPARE(h.fieldByName(QStringLiteral("User ID")).asInteger(), f->me);
+    QCOMPARE(h.fieldByName(QStringLiteral("Action Description")).asString(),
+             QStringLiteral("Task added by Mia Example"));
+    QVERIFY(h.fieldByName(QStringLiteral("Change Description")).isNull());
+    QVERIFY(h.fieldByName(QStringLiteral("Modified Datestamp")).isNull());
+}
+
+void TestTaskHistory::actionTextIsCutToItsField_data() {
+    QTest::addColumn<bool>("adding");
+    QTest::addColumn<QString>("expected");
+    const QString name = QStringLiteral("Bartholomew Maximilian Featherstonehaugh-Smythe"); // 47
+    QTest::newRow("added") << true << QString(QStringLiteral("Task added by ") + name).left(50);
+    QTest::newRow("modified") << false << QString(QStringLiteral("Modified by ") + name).left(50);
+}
+
+void TestTaskHistory::actionTextIsCutToItsField() {
+    QFETCH(bool, adding);
+    QFETCH(QString, expected);
+    f->globals->CurrentUserName = QStringLiteral("Bartholomew Maximilian Featherstonehaugh-Smythe");
+    const int task = adding ? 0 : f->addTask({});
+    whileModal<TfrmEditTask>(
+        [&] {
+            if (adding)
+                AddTask();
+            else
+                EditTaskID(task);
+        },
+        [](TfrmEditTask* d) {
+            typeInto(d->cmbFeature->lineEdit(), QStringLiteral("Accounts"));
+            typeInto(d->txtTaskName, QStringLiteral("Gamma"));
+            QTest::mouseClick(d->btnOK, Qt::LeftButton);
+        });
+    DbTable h(f->conn(), QStringLiteral("History"));
+    h.open();
+    QCOMPARE(h.recordCount(), 1);
+    QCOMPARE(expected.size(), 50);
+    QCOMPARE(h.fieldByName(QStringLiteral("Action Description")).asString(), expected);
+}
+
+QTEST_MAIN(TestTaskHistory)
+#include "tst_taskhistory.moc"
