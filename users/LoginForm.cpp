@@ -3,6 +3,7 @@
 #include "data/Dataset.h"
 #include "data/GlobalData.h"
 #include "data/Passwords.h"
+#include "widgets/HelpRouter.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QGuiApplication>
@@ -73,6 +74,7 @@ TfrmLogin::TfrmLogin(QWidget* parent)
         r.moveCenter(screen->availableGeometry().center());
         move(r.topLeft());
     }
+    HelpRouter::attach(this, kHelpContext);
     txtUsername->setFocus();
     FormCreate();
 }
