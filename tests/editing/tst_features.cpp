@@ -1,0 +1,254 @@
+// The features list and the feature dialog driven through their event loops:
+// listing the current project's features, add, edit, move to another project,
+// delete leaving the tasks, blank names, awkward names and incremental search.
+#include "editing/FeatureListForm.h"
+#include "editing/uEditFeature.h"
+#include "widgets/LookupCombo.h"
+
+#include "EditingFixture.h"
+
+#include <QAbstractItemModelTester>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+
+class TestFeatures : public QObject {
+    Q_OBJECT
+    std::unique_ptr<EditingFixture> f;
+
+    static QStringList listed(TfrmFeaturesList* d) {
+        QStringList names;
+        const auto* m = d->gridFeaturesModel;
+        for (int r = 0; r < m->rowCount(); ++r)
+            names << m->index(r, TFeatureListModel::colName).data().toString();
+        return names;
+    }
+    QString featureName(int id) {
+        auto r = f->row(QStringLiteral("Features"), QStringLiteral("Feature ID"), id);
+        return r ? r->fieldByName(QStringLiteral("Name")).asString() : QStringLiteral("<gone>");
+    }
+
+private slots:
+    void init() { f = std::make_unique<EditingFixture>(); }
+    void cleanup() { f.reset(); }
+
+    void listsTheCurrentProjectByName();
+    void addFromTheList();
+    void featureNameRules_data();
+    void featureNameRules();
+    void editingMovesTheFeatureAndItsTasks();
+    void deleteLeavesTasksAndHistory_data();
+    void deleteLeavesTasksAndHistory();
+    void emptyListEditsAndDeletesNothing();
+    void typingSearchesTheNames();
+    void awkwardNamesShownExactly();
+    void editOfAMissingFeatureShowsNothing();
+    void modelIsConsistent();
+};
+
+void TestFeatures::listsTheCurrentProjectByName() {
+    f->addFeature(f->apollo, QStringLiteral("Billing")); // two may share a name
+    const int catalogue = f->addFeature(f->apollo, QStringLiteral("Catalogue"));
+    QVERIFY(whileModal<TfrmFeaturesList>(
+        [&] { ShowFeaturesList(catalogue); },
+        [&](TfrmFeaturesList* d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("Features List"));
+            QCOMPARE(d->helpContext(), 10000);
+            QCOMPARE(listed(d), (QStringList{"Accounts", "Billing", "Billing", "Catalogue"}));
+            QCOMPARE(d->selectedFeatureID(), catalogue);
+        }));
+}
+
+void TestFeatures::addFromTheList() {
+    int added = 0;
+    QVERIFY(whileModal<TfrmFeaturesList>(
+        [] { ShowFeaturesList(0); },
+        [&](TfrmFeaturesList* d) {
+            QVERIFY(whileModal<TfrmEditFeature>(
+                [&] { QTest::keyClick(d->gridFeatures, Qt::Key_Insert); },
+                [&](TfrmEditFeature* fd) {
+                    QCOMPARE(fd->windowTitle(), QStringLiteral("Add Feature"));
+                    QCOMPARE(fd->cmbProject->currentText(), QStringLiteral("Apollo"));
+                    typeInto(fd->txtFeatureName, QStringLiteral("Catalogue"));
+                    QTest::keyClicks(fd->memDescription, "What we sell");
+                    QTest::mouseClick(fd->btnOK, Qt::LeftButton);
+                }));
+            QCOMPARE(listed(d), (QStringList{"Accounts", "Billing", "Catalogue"}));
+            added = d->selectedFeatureID();
+        }));
+    QCOMPARE(featureName(added), QStringLiteral("Catalogue"));
+    auto r = f->row(QStringLiteral("Features"), QStringLiteral("Feature ID"), added);
+    QCOMPARE(r->fieldByName(QStringLiteral("Project ID")).asInteger(), f->apollo);
+    QCOMPARE(r->fieldByName(QStringLiteral("Description")).asString(),
+             QStringLiteral("What we sell"));
+}
+
+void TestFeatures::featureNameRules_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored"); // empty: refused
+    QTest::newRow("blanks only are refused") << "   "
+                                             << "";
+    QTest::newRow("leading blanks are kept") << "  Lead"
+                                             << "  Lead";
+    QTest::newRow("cut to sixty") << QString(70, u'n') << QString(60, u'n');
+}
+
+void TestFeatures::featureNameRules() {
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    if (stored.isEmpty())
+        Msg::pushAnswer(Msg::Answer::Ok);
+    int result = -1;
+    bool open = false;
+    QVERIFY(whileModal<TfrmEditFeature>([&] { result = AddNewFeature(); },
+                                        [&](TfrmEditFeature* fd) {
+                                            typeInto(fd->txtFeatureName, typed);
+                                            QTest::mouseClick(fd->btnOK, Qt::LeftButton);
+                                            if (fd->isVisible())
+                                                QCOMPARE(fd->focusWidget(), fd->txtFeatureName);
+                                        },
+                                        &open));
+    if (stored.isEmpty()) {
+        QVERIFY(open);
+        QCOMPARE(result, 0);
+        const QList<Msg::Shown> shown = Msg::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.constFirst().text,
+                 QStringLiteral("You must enter a name for this feature."));
+        QCOMPARE(f->count(QStringLiteral("select count(*) from features")), 3);
+    } else {
+        QVERIFY(!open);
+        QCOMPARE(featureName(result), stored);
+    }
+}
+
+void TestFeatures::editingMovesTheFeatureAndItsTasks() {
+    const int task = f->addTask({{"Feature ID", f->billing}});
+    QVERIFY(f->scheduled().contains(task));
+    QVERIFY(whileModal<TfrmFeaturesList>(
+        [&] { ShowFeaturesList(f->billing); },
+        [&](TfrmFeaturesList* d) {
+            QVERIFY(whileModal<TfrmEditFeature>(
+                [&] { QTest::mouseClick(d->btnEdit, Qt::LeftButton); },
+                [&](TfrmEditFeature* fd) {
+                    QCOMPARE(fd->windowTitle(), QStringLiteral("Edit Feature"));
+                    QCOMPARE(fd->txtFeatureName->text(), QStringLiteral("Billing"));
+                    fd->cmbProject->setFocus();
+                    QTest::keyClicks(fd->cmbProject, "z");
+                    QTest::mouseClick(fd->btnOK, Qt::LeftButton);
+                }));
+            QCOMPARE(listed(d), QStringList{"Accounts"});
+        }));
+    auto r = f->row(QStringLiteral("Features"), QStringLiteral("Feature ID"), f->billing);
+    QCOMPARE(r->fieldByName(QStringLiteral("Project ID")).asInteger(), f->zephyr);
+    QCOMPARE(r->fieldByName(QStringLiteral("Name")).asString(), QStringLiteral("Billing"));
+    // The schedule was run again by the dialog's OK and no longer lists the task here...
+    QVERIFY(!f->projects->sqlSchedule->locate(QStringLiteral("Task ID"), task));
+    // ...but lists it under Zephyr.
+    QVERIFY(f->projects->dbProjects->locate(QStringLiteral("Project ID"), f->zephyr));
+    QVERIFY(f->scheduled().contains(task));
+}
+
+void TestFeatures::deleteLeavesTasksAndHistory_data() {
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Yes deletes the feature only") << true;
+    QTest::newRow("No deletes nothing") << false;
+}
+
+void TestFeatures::deleteLeavesTasksAndHistory() {
+    QFETCH(bool, yes);
+    const int task = f->addTask({{"Feature ID", f->billing}});
+    f->add(QStringLiteral("History"),
+           {{"Task ID", task}, {"Action Description", "Task added by x"}});
+    Msg::pushAnswer(yes ? Msg::Answer::Yes : Msg::Answer::No);
+    QVERIFY(whileModal<TfrmFeaturesList>([&] { ShowFeaturesList(f->billing); },
+                                         [&](TfrmFeaturesList* d) {
+                                             QTest::keyClick(d->gridFeatures, Qt::Key_Delete);
+                                             QCOMPARE(listed(d),
+                                                      yes ? QStringList{"Accounts"}
+                                                          : (QStringList{"Accounts", "Billing"}));
+                                         }));
+    const QList<Msg::Shown> shown = Msg::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.constFirst().title, QStringLiteral("Confirm"));
+    QCOMPARE(shown.constFirst().text,
+             QStringLiteral("Are you sure you want to delete the Billing feature?"));
+    QCOMPARE(featureName(f->billing) == QStringLiteral("<gone>"), yes);
+    QVERIFY(f->row(QStringLiteral("Tasks"), QStringLiteral("Task ID"), task));
+    QCOMPARE(f->history(task).size(), 1);
+    QCOMPARE(f->scheduled().contains(task), !yes);
+}
+
+void TestFeatures::emptyListEditsAndDeletesNothing() {
+    QVERIFY(f->projects->dbProjects->locate(QStringLiteral("Project ID"), f->zephyr));
+    f->conn().execute(QStringLiteral("delete from features"));
+    QVERIFY(whileModal<TfrmFeaturesList>(
+        [] { ShowFeaturesList(0); },
+        [&](TfrmFeaturesList* d) {
+            QCOMPARE(listed(d), QStringList());
+            QVERIFY(!whileModal<TfrmEditFeature>(
+                [&] { QTest::mouseClick(d->btnEdit, Qt::LeftButton); }, [](TfrmEditFeature*) {}));
+            QTest::mouseClick(d->btnDelete, Qt::LeftButton);
+        }));
+    QVERIFY(Msg::takeShown().isEmpty());
+    QVERIFY(f->errors.isEmpty());
+}
+
+void TestFeatures::typingSearchesTheNames() {
+    f->addFeature(f->apollo, QStringLiteral("Catalogue"));
+    QVERIFY(whileModal<TfrmFeaturesList>(
+        [] { ShowFeaturesList(0); },
+        [&](TfrmFeaturesList* d) {
+            d->gridFeatures->setFocus();
+            QTest::keyClicks(d->gridFeatures, "ca");
+            QCOMPARE(featureName(d->selectedFeatureID()), QStringLiteral("Catalogue"));
+            QTest::qWait(QApplication::keyboardInputInterval() + 50);
+            QTest::keyClicks(d->gridFeatures, "b");
+            QCOMPARE(d->selectedFeatureID(), f->billing);
+        }));
+}
+
+void TestFeatures::awkwardNamesShownExactly() {
+    const QString name = QStringLiteral(R"(<b>50%</b> "O'Hara" \n'; drop table features; --)");
+    const int awkward = f->addFeature(f->apollo, name);
+    Msg::pushAnswer(Msg::Answer::No);
+    QVERIFY(whileModal<TfrmFeaturesList>(
+        [&] { ShowFeaturesList(awkward); },
+        [&](TfrmFeaturesList* d) {
+            QVERIFY(listed(d).contains(name));
+            QVERIFY(whileModal<TfrmEditFeature>(
+                [&] { QTest::keyClick(d->gridFeatures, Qt::Key_Return, Qt::AltModifier); },
+                [&](TfrmEditFeature* fd) {
+                    QCOMPARE(fd->txtFeatureName->text(), name);
+                    QTest::mouseClick(fd->btnOK, Qt::LeftButton);
+                }));
+            QTest::mouseClick(d->btnDelete, Qt::LeftButton);
+        }));
+    const QList<Msg::Shown> shown = Msg::takeShown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.constFirst().text, QStringLiteral("Are you sure you want to delete the ") +
+                                          name + QStringLiteral(" feature?"));
+    QCOMPARE(featureName(awkward), name);
+}
+
+void TestFeatures::editOfAMissingFeatureShowsNothing() {
+    QVERIFY(!whileModal<TfrmEditFeature>([] { EditFeature(0); }, [](TfrmEditFeature*) {}));
+    QVERIFY(!whileModal<TfrmEditFeature>([&] { EditFeature(f->elsewhere + 100); },
+                                         [](TfrmEditFeature*) {}));
+}
+
+void TestFeatures::modelIsConsistent() {
+    TFeatureListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setRows(
+        {{3, 1, QStringLiteral("b"), {}}, {1, 1, QStringLiteral("a"), QStringLiteral("d")}});
+    QCOMPARE(model.rowOf(3), 1);
+    QCOMPARE(model.index(0, TFeatureListModel::colDescription).data().toString(),
+             QStringLiteral("d"));
+    model.setRows({});
+    QCOMPARE(model.rowCount(), 0);
+}
+
+QTEST_MAIN(TestFeatures)
+#include "tst_features.moc"
