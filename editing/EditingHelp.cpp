@@ -1,27 +1,14 @@
 #include "editing/EditingHelp.h"
 
+#include "widgets/HelpRouter.h"
+
 #include <QApplication>
 #include <QWidget>
 
 namespace EditingHelp {
-namespace {
-Display& installed() {
-    static Display d;
-    return d;
-}
-} // namespace
 
-void setDisplay(Display display) {
-    installed() = std::move(display);
-}
+void showTopic(int topic) { HelpRouter::instance().showContext(topic); }
 
-void showTopic(int topic) {
-    if (installed())
-        installed()(topic);
-}
-
-QWidget* defaultParent() {
-    return QApplication::activeWindow();
-}
+QWidget* defaultParent() { return QApplication::activeWindow(); }
 
 } // namespace EditingHelp

@@ -1,16 +1,10 @@
 #pragma once
-// Help requests of the editing dialogs. The dialogs only know their topic
-// numbers; whoever owns the help viewer installs the display.
-#include <functional>
-
+// Help requests of the editing dialogs, and the window they centre on.
 class QWidget;
 
 namespace EditingHelp {
 
-using Display = std::function<void(int topic)>;
-
-// Installs the display used by showTopic (empty: help requests do nothing).
-void setDisplay(Display display);
+// Opens the help page of a dialog's topic number.
 void showTopic(int topic);
 
 // The window a dialog is centred on when its caller names none.

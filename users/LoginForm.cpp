@@ -42,19 +42,19 @@ TfrmLogin::TfrmLogin(QWidget* parent)
 
     Label1 = new QLabel(QStringLiteral("&Username:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(72, 10, 62, 21);
+    Label1->setGeometry(70, 10, 68, 21);
     txtUsername = new QLineEdit(this);
     txtUsername->setObjectName(QStringLiteral("txtUsername"));
-    txtUsername->setGeometry(136, 10, 124, 21);
+    txtUsername->setGeometry(140, 10, 120, 21);
     Label1->setBuddy(txtUsername);
 
     Label2 = new QLabel(QStringLiteral("&Password:"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(72, 38, 62, 21);
+    Label2->setGeometry(70, 38, 68, 21);
     txtPassword = new QLineEdit(this);
     txtPassword->setObjectName(QStringLiteral("txtPassword"));
     txtPassword->setEchoMode(QLineEdit::Password);
-    txtPassword->setGeometry(136, 38, 124, 21);
+    txtPassword->setGeometry(140, 38, 120, 21);
     Label2->setBuddy(txtPassword);
 
     btnOK = new QPushButton(QStringLiteral("OK"), this);

@@ -31,6 +31,8 @@ Answer ask(Kind kind, QWidget* parent, const QString& title, const QString& text
     if (!answers().isEmpty())
         return answers().takeFirst();
     QMessageBox box(icon, title, text, buttons, parent);
+    // Texts quote what users typed; a name like "<b>x</b>" is shown as written.
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(defaultButton);
     switch (box.exec()) {
     case QMessageBox::Yes:
