@@ -6,6 +6,7 @@
 #include "editing/EditingHelp.h"
 #include "editing/TimeSpinBox.h"
 #include "editing/uEditFeature.h"
+#include "users/uEditDeveloper.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/LookupCombo.h"
 #include "widgets/MessageBoxes.h"
@@ -178,7 +179,6 @@ TfrmEditTask::TfrmEditTask(QWidget* parent)
     cmbDeveloper->setObjectName(QStringLiteral("cmbDeveloper"));
     labDeveloper->setBuddy(cmbDeveloper);
     btnAddDeveloper = smallButton("btnAddDeveloper");
-    btnAddDeveloper->setEnabled(false); // waits for the user editor's AddDeveloper
 
     auto* grid = new QGridLayout(tsTask);
     grid->setContentsMargins(8, 8, 8, 8);
@@ -241,6 +241,8 @@ TfrmEditTask::TfrmEditTask(QWidget* parent)
     connect(btnHelp, &QPushButton::clicked, this, &TfrmEditTask::btnHelpClick);
     connect(btnAddFeature, &QToolButton::clicked, this,
             [this] { guarded([this] { btnAddFeatureClick(); }); });
+    connect(btnAddDeveloper, &QToolButton::clicked, this,
+            [this] { guarded([this] { btnAddDeveloperClick(); }); });
 
     // The boxes below write into the record as soon as their value changes.
     connect(txtOriginalEstimate, &QDoubleSpinBox::valueChanged, this,
@@ -638,6 +640,18 @@ void TfrmEditTask::btnAddFeatureClick() {
             cmbFeature->setCurrentIndex(index);
     }
     txtTaskName->setFocus();
+}
+
+void TfrmEditTask::btnAddDeveloperClick() {
+    const int developerID = AddDeveloper(this);
+    sqlDevelopers->close();
+    sqlDevelopers->open();
+    cmbDeveloper->loadFrom(*sqlDevelopers, kDeveloperID, kName);
+    if (developerID != 0) {
+        dbTasks->fieldByName(kDeveloperID).setAsInteger(developerID);
+        cmbDeveloper->setKeyValue(developerID);
+    }
+    cmbDeveloper->setFocus();
 }
 
 void AddTask(QWidget* parent) {

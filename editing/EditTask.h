@@ -114,6 +114,7 @@ private:
     void btnCancelClick();
     void btnHelpClick();
     void btnAddFeatureClick();
+    void btnAddDeveloperClick();
     // Runs a handler; an error goes to the central handler and the dialog stays.
     template <class F> void guarded(F handler);
 

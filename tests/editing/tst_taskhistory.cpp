@@ -3,14 +3,18 @@
 // unwatched changes, the add row, and action texts cut to the field.
 #include "editing/EditTask.h"
 #include "editing/TimeSpinBox.h"
+#include "users/uEditDeveloper.h"
 #include "widgets/LookupCombo.h"
 
 #include "EditingFixture.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
 
 using Script = std::function<void(EditingFixture&, TfrmEditTask*)>;
 Q_DECLARE_METATYPE(Script)
@@ -110,6 +114,19 @@ void TestTaskHistory::changeLines_data() {
                QTest::keyClick(d->cmbStatus, Qt::Key_Down);
            })
         << "Status changed from Not Started to Testing\r\nTask assigned to Olaf Other\r\n";
+    QTest::newRow("assigned to a user added with the developer button")
+        << usual << "C" << Script([](EditingFixture&, TfrmEditTask* d) {
+               QTimer::singleShot(0, [] {
+                   auto* u = qobject_cast<TfrmEditDeveloper*>(QApplication::activeModalWidget());
+                   QVERIFY(u);
+                   QTest::keyClicks(u->txtLogin, "nina");
+                   QTest::keyClicks(u->txtName, "Nina New");
+                   QTest::mouseClick(u->btnOK, Qt::LeftButton);
+               });
+               QTest::mouseClick(d->btnAddDeveloper, Qt::LeftButton);
+               QCOMPARE(d->cmbDeveloper->currentText(), QStringLiteral("Nina New"));
+           })
+        << "Task assigned to Nina New\r\n";
     QTest::newRow("every watched field, in order")
         << estimated << "C" << Script([](EditingFixture&, TfrmEditTask* d) {
                d->cmbDeveloper->setFocus();
