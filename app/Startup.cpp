@@ -10,6 +10,8 @@
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
 
+#include <QIcon>
+
 #include <memory>
 
 namespace {
@@ -52,6 +54,12 @@ bool PelloranApplication::notify(QObject* receiver, QEvent* event) {
 int runStartupSequence(const QString& programFolder) {
     QApplication::setApplicationName(QStringLiteral("Pelloran"));
     QApplication::setApplicationDisplayName(QStringLiteral("Pelloran"));
+    Q_INIT_RESOURCE(app); // the icons live in this static library
+    QGuiApplication::setDesktopFileName(QStringLiteral("pelloran"));
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/pelloran-%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
     qApp->setProperty("helpFile", QStringLiteral("Pelloran.hlp"));
     setTableMessageHandler(showTableMessage);
 
