@@ -236,13 +236,14 @@ TfrmEditTask::TfrmEditTask(QWidget* parent)
     const QSize hint = outer->sizeHint();
     setFixedSize(qMax(kClientWidth, hint.width()), qMax(kClientHeight, hint.height()));
 
-    connect(btnOK, &QPushButton::clicked, this, [this] { guarded([this] { btnOKClick(); }); });
+    connect(btnOK, &QPushButton::clicked, this,
+            [this] { ErrorHandling::guarded([this] { btnOKClick(); }); });
     connect(btnCancel, &QPushButton::clicked, this, &TfrmEditTask::btnCancelClick);
     connect(btnHelp, &QPushButton::clicked, this, &TfrmEditTask::btnHelpClick);
     connect(btnAddFeature, &QToolButton::clicked, this,
-            [this] { guarded([this] { btnAddFeatureClick(); }); });
+            [this] { ErrorHandling::guarded([this] { btnAddFeatureClick(); }); });
     connect(btnAddDeveloper, &QToolButton::clicked, this,
-            [this] { guarded([this] { btnAddDeveloperClick(); }); });
+            [this] { ErrorHandling::guarded([this] { btnAddDeveloperClick(); }); });
 
     // The boxes below write into the record as soon as their value changes.
     connect(txtOriginalEstimate, &QDoubleSpinBox::valueChanged, this,
@@ -313,14 +314,6 @@ void TfrmEditTask::FormCreate() {
     sqlDevelopers->setTablePassword(QStringLiteral("developers"), kTablePassword);
     sqlDevelopers->open();
     cmbDeveloper->loadFrom(*sqlDevelopers, kDeveloperID, kName);
-}
-
-template <class F> void TfrmEditTask::guarded(F handler) {
-    try {
-        handler();
-    } catch (...) {
-        ErrorHandling::handleUnexpected(std::current_exception());
-    }
 }
 
 int TfrmEditTask::currentProjectID() const {

@@ -115,8 +115,6 @@ private:
     void btnHelpClick();
     void btnAddFeatureClick();
     void btnAddDeveloperClick();
-    // Runs a handler; an error goes to the central handler and the dialog stays.
-    template <class F> void guarded(F handler);
 
     int currentProjectID() const;
     int findFeature(const QString& name, int projectID);

@@ -163,11 +163,11 @@ TfrmFeaturesList::TfrmFeaturesList(QWidget* parent)
     setFixedSize(qMax(kClientWidth, hint.width()), qMax(kClientHeight, hint.height()));
 
     connect(AddFeature1, &QAction::triggered, this,
-            [this] { guarded([this] { AddFeature1Click(); }); });
+            [this] { ErrorHandling::guarded([this] { AddFeature1Click(); }); });
     connect(EditFeature1, &QAction::triggered, this,
-            [this] { guarded([this] { EditFeature1Click(); }); });
+            [this] { ErrorHandling::guarded([this] { EditFeature1Click(); }); });
     connect(DeleteFeature1, &QAction::triggered, this,
-            [this] { guarded([this] { DeleteFeature1Click(); }); });
+            [this] { ErrorHandling::guarded([this] { DeleteFeature1Click(); }); });
     connect(btnAdd, &QPushButton::clicked, AddFeature1, &QAction::trigger);
     connect(btnEdit, &QPushButton::clicked, EditFeature1, &QAction::trigger);
     connect(btnDelete, &QPushButton::clicked, DeleteFeature1, &QAction::trigger);
@@ -192,14 +192,6 @@ void TfrmFeaturesList::FormCreate() {
     dbFeatures->setMasterLink(dmProjects->dbProjects, kProjectID, kProjectID);
     dbFeatures->open();
     reload(0);
-}
-
-template <class F> void TfrmFeaturesList::guarded(F handler) {
-    try {
-        handler();
-    } catch (...) {
-        ErrorHandling::handleUnexpected(std::current_exception());
-    }
 }
 
 void TfrmFeaturesList::reload(int featureID) {

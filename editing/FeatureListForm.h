@@ -84,7 +84,6 @@ private:
     void AddFeature1Click();
     void EditFeature1Click();
     void DeleteFeature1Click();
-    template <class F> void guarded(F handler);
 };
 
 // Shows the features list of the current project, positioned on the feature

@@ -10,17 +10,6 @@
 #include <QMenu>
 #include <QPushButton>
 
-namespace {
-// Actions run from the event loop: what they raise goes to the central handler.
-template <class F> void guarded(F&& f) {
-    try {
-        f();
-    } catch (...) {
-        ErrorHandling::handleUnexpected(std::current_exception());
-    }
-}
-} // namespace
-
 TUserAdmin::TUserAdmin(QWidget* owner)
     : QObject(owner)
     , owner_(owner) {
@@ -39,11 +28,11 @@ TUserAdmin::TUserAdmin(QWidget* owner)
     actDeleteUser->setEnabled(admin);
 
     connect(actAddUser, &QAction::triggered, this,
-            [this] { guarded([this] { btnAddUserClick(); }); });
+            [this] { ErrorHandling::guarded([this] { btnAddUserClick(); }); });
     connect(actEditUser, &QAction::triggered, this,
-            [this] { guarded([this] { btnEditUserClick(); }); });
+            [this] { ErrorHandling::guarded([this] { btnEditUserClick(); }); });
     connect(actDeleteUser, &QAction::triggered, this,
-            [this] { guarded([this] { btnDeleteUserClick(); }); });
+            [this] { ErrorHandling::guarded([this] { btnDeleteUserClick(); }); });
 
     popUsers = new QMenu(owner);
     popUsers->setObjectName(QStringLiteral("popUsers"));

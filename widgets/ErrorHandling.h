@@ -27,4 +27,14 @@ QString messageOf(std::exception_ptr error);
 QString plainErrorText(const QString& message);
 void showPlainErrorBox(std::exception_ptr error) noexcept;
 
+// Runs a command started from the event loop. What it raises ends the command
+// and goes to the central handler here, never back through Qt's signal delivery.
+template <class F> void guarded(F&& command) noexcept {
+    try {
+        command();
+    } catch (...) {
+        handleUnexpected(std::current_exception());
+    }
+}
+
 } // namespace ErrorHandling
