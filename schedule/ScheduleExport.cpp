@@ -15,6 +15,7 @@
 
 #include <xlsxwriter.h>
 
+#include <cerrno>
 #include <memory>
 
 namespace ScheduleExport {
@@ -83,18 +84,23 @@ QString kindName(GridDisplayKind kind) {
 // ---------------------------------------------------------------- files
 
 void saveBytes(const QString& path, const QByteArray& data) {
+    const QString where = QDir::toNativeSeparators(path);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw ExportError(
-            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    // Unbuffered, so a short write (a full disk) shows here instead of being
+    // lost in a later flush that reports success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw ExportError(QStringLiteral("%1: %2").arg(where, file.errorString()));
+    errno = 0;
     if (file.write(data) != data.size()) {
-        const QString why = file.errorString();
+        const int err = errno;
+        const QString why = file.error() != QFileDevice::NoError ? file.errorString()
+                            : err != 0                           ? qt_error_string(err)
+                                       : QStringLiteral("the file was not written completely");
         file.cancelWriting();
-        throw ExportError(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why));
+        throw ExportError(QStringLiteral("%1: %2").arg(where, why));
     }
     if (!file.commit())
-        throw ExportError(
-            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        throw ExportError(QStringLiteral("%1: %2").arg(where, file.errorString()));
 }
 
 // ---------------------------------------------------------------- xlsx
@@ -529,7 +535,7 @@ QByteArray toText(const Snapshot& grid) {
         for (qsizetype c = 0; c < n; ++c)
             widths[c] = qMax(widths[c], terminalWidth(oneLine(r.texts.value(c))));
     }
-    auto line = [&](auto cell) {
+    auto line = [&](auto cell) -> QString {
         QString l(indent, u' ');
         for (qsizetype c = 0; c < n; ++c) {
             if (c > 0)
