@@ -1,5 +1,5 @@
 // pelloran-bench: times our data layer against the same work done on bare
-// connections, one line per figure:
+// connections, and the data grid against a plain tree view, one line per figure:
 //   bench <name>: ours=<ms> ms base=<ms> ms ratio=<x.xx> target=<x.x>
 // Usage: pelloran-bench [--quick] [--only=NAME] [folder]
 //   --quick  smaller tables, for a fast look
@@ -7,16 +7,20 @@
 //   folder   build the fixtures there (must not hold them yet) and keep them;
 //            without it they go to a temporary folder that is removed at the end.
 #include "bench/DataFigures.h"
+#include "bench/GridFigures.h"
 #include "data/Errors.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // The grid figures paint off screen unless a platform was asked for.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     bench::BenchOptions options;
     QString folder;
     const QStringList args = QCoreApplication::arguments().mid(1);
@@ -52,7 +56,10 @@ int main(int argc, char** argv) {
         options.root = QDir(folder).absolutePath();
     }
     try {
-        bench::runDataFigures(options);
+        if (options.wants(QStringLiteral("grid")))
+            bench::runGridFigures(options);
+        if (!options.only.startsWith(QLatin1String("grid")))
+            bench::runDataFigures(options);
     } catch (const PelloranError& e) {
         std::fprintf(stderr, "pelloran-bench: %s\n", e.what());
         return 1;

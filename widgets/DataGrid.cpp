@@ -243,6 +243,8 @@ void DataGrid::setGroupFields(const QStringList& fields) {
                 order = k.order;
         levels.append({f, order});
     }
+    if (levels == groups_)
+        return;
     groups_ = levels;
     groupingChanging_ = true; // until the rows are rebuilt
     applyGroupingAndSort();
@@ -294,9 +296,12 @@ void DataGrid::setSortOrder(const QList<GridSortKey>& keys) {
 }
 
 void DataGrid::applyGroupingAndSort() {
-    // Both end in one rebuilt tree each; the rows follow through modelReset.
-    proxy_->setSortKeys(sortKeys_);
-    groupModel_->setGrouping(groups_);
+    // Each ends in one rebuilt tree; the rows follow through modelReset. What
+    // did not change is left alone: a new grouping must not sort again.
+    if (proxy_->sortKeys() != sortKeys_)
+        proxy_->setSortKeys(sortKeys_);
+    if (groupModel_->grouping() != groups_)
+        groupModel_->setGrouping(groups_);
 }
 
 void DataGrid::updateSumColumns() {
@@ -643,6 +648,12 @@ QVariant DataGrid::focusedValue(const QString& field) const {
 }
 
 bool DataGrid::setFocusedKey(const QVariant& key) {
+    // A row on the list already needs no rebuild, only the focus.
+    if (const int shown = visualRowOfKey(key); shown >= 0) {
+        focusGroup_.reset();
+        setFocusRow(shown);
+        return true;
+    }
     const QVariant old = wantedKey_;
     const auto oldGroup = focusGroup_;
     wantedKey_ = key;

@@ -101,7 +101,93 @@ GridProxyModel::GridProxyModel(QObject* parent)
     connect(this, &QSortFilterProxyModel::sourceModelChanged, this, [this] { resolveColumns(); });
 }
 
+void GridProxyModel::setSourceModel(QAbstractItemModel* model) {
+    for (const auto& c : cacheConnections_)
+        disconnect(c);
+    cacheConnections_.clear();
+    clearSortCache();
+    if (model) {
+        // Connected before the base class connects, so the cache is gone
+        // before the base class sorts again.
+        auto clear = [this] { clearSortCache(); };
+        cacheConnections_ << connect(model, &QAbstractItemModel::modelAboutToBeReset, this, clear)
+                          << connect(model, &QAbstractItemModel::modelReset, this, clear)
+                          << connect(model, &QAbstractItemModel::dataChanged, this, clear)
+                          << connect(model, &QAbstractItemModel::rowsInserted, this, clear)
+                          << connect(model, &QAbstractItemModel::rowsRemoved, this, clear)
+                          << connect(model, &QAbstractItemModel::rowsMoved, this, clear)
+                          << connect(model, &QAbstractItemModel::layoutChanged, this, clear)
+                          << connect(model, &QAbstractItemModel::columnsInserted, this, clear)
+                          << connect(model, &QAbstractItemModel::columnsRemoved, this, clear)
+                          << connect(model, &QAbstractItemModel::columnsMoved, this, clear);
+    }
+    QSortFilterProxyModel::setSourceModel(model);
+}
+
+void GridProxyModel::clearSortCache() {
+    sortCache_.clear();
+}
+
+const GridProxyModel::SortValue& GridProxyModel::sortValue(int key, int sourceRow) const {
+    if (sortCache_.size() != size_t(keys_.size()))
+        sortCache_.assign(size_t(keys_.size()), {});
+    auto& column = sortCache_[size_t(key)];
+    const auto* m = sourceModel();
+    if (column.size() < size_t(m->rowCount()))
+        column.resize(size_t(m->rowCount()));
+    SortValue& s = column[size_t(sourceRow)];
+    if (s.kind != SortValue::Unset)
+        return s;
+    const QVariant v = m->data(m->index(sourceRow, sortColumns_.at(key)));
+    if (isEmptyValue(v)) {
+        s.kind = SortValue::Empty;
+    } else if (isNumber(v)) {
+        s.kind = SortValue::Number;
+        s.number = v.toDouble();
+    } else if (v.typeId() == QMetaType::QDateTime) {
+        s.kind = SortValue::DateTime;
+        s.number = double(v.toDateTime().toMSecsSinceEpoch());
+    } else if (v.typeId() == QMetaType::QDate) {
+        s.kind = SortValue::Date;
+        s.number = double(v.toDate().toJulianDay());
+    } else {
+        s.kind = SortValue::Text;
+        s.text = textSortKey(v.toString());
+    }
+    return s;
+}
+
+QCollatorSortKey GridProxyModel::textSortKey(const QString& text) const {
+    // Not every collator backend leaves case out of its sort keys (the C
+    // locale's do not), while its compare does: keys are made of lower case.
+    return collator_.sortKey(text.toLower());
+}
+
+const QCollatorSortKey& GridProxyModel::textKey(int key, int sourceRow) const {
+    sortValue(key, sourceRow);
+    SortValue& s = sortCache_[size_t(key)][size_t(sourceRow)];
+    if (!s.text) {
+        const auto* m = sourceModel();
+        s.text = textSortKey(m->data(m->index(sourceRow, sortColumns_.at(key))).toString());
+    }
+    return *s.text;
+}
+
+// The order of gridCompareValues, on the kept keys.
+int GridProxyModel::compareRows(int key, int left, int right) const {
+    const SortValue& a = sortValue(key, left);
+    const SortValue& b = sortValue(key, right);
+    const bool ea = a.kind == SortValue::Empty, eb = b.kind == SortValue::Empty;
+    if (ea || eb)
+        return ea && eb ? 0 : (ea ? -1 : 1);
+    if (a.kind == b.kind && a.kind != SortValue::Text)
+        return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
+    const int r = textKey(key, left).compare(textKey(key, right));
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
 void GridProxyModel::resolveColumns() {
+    clearSortCache();
     filterColumns_.clear();
     for (const auto& c : filter_.conditions)
         filterColumns_ << gridFieldColumn(sourceModel(), c.field);
@@ -155,13 +241,15 @@ bool GridProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex& sourcePa
 
 bool GridProxyModel::lessThan(const QModelIndex& left, const QModelIndex& right) const {
     const auto* m = sourceModel();
+    const bool flat = !left.parent().isValid() && !right.parent().isValid();
     for (int i = 0; i < keys_.size(); ++i) {
         const int col = i < sortColumns_.size() ? sortColumns_.at(i) : -1;
         if (col < 0)
             continue;
-        const int r =
-            gridCompareValues(m->data(m->index(left.row(), col, left.parent())),
-                              m->data(m->index(right.row(), col, right.parent())), collator_);
+        const int r = flat ? compareRows(i, left.row(), right.row())
+                           : gridCompareValues(m->data(m->index(left.row(), col, left.parent())),
+                                               m->data(m->index(right.row(), col, right.parent())),
+                                               collator_);
         if (r != 0)
             return keys_.at(i).order == Qt::AscendingOrder ? r < 0 : r > 0;
     }

@@ -5,6 +5,8 @@
 
 #include <QCollator>
 #include <QSortFilterProxyModel>
+#include <optional>
+#include <vector>
 
 // Column of `model` whose header names `field` (GridRole::FieldName, else the
 // header text); -1 when none does.
@@ -39,12 +41,32 @@ public:
 
     const QCollator& collator() const { return collator_; }
 
+    // The sort keys of the rows are worked out once per re-read and kept
+    // until the source changes, so sorting compares ready-made keys.
+    void setSourceModel(QAbstractItemModel* model) override;
+
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
 private:
     void resolveColumns();
+
+    // One row's value of one sort key in the form it is compared in.
+    struct SortValue {
+        enum Kind : unsigned char { Unset, Empty, Number, DateTime, Date, Text };
+        Kind kind = Unset;
+        double number = 0;                    // numbers; dates and times as counts
+        std::optional<QCollatorSortKey> text; // texts, and others once compared as text
+    };
+    const SortValue& sortValue(int key, int sourceRow) const;
+    const QCollatorSortKey& textKey(int key, int sourceRow) const;
+    QCollatorSortKey textSortKey(const QString& text) const;
+    int compareRows(int key, int left, int right) const;
+    void clearSortCache();
+
+    mutable std::vector<std::vector<SortValue>> sortCache_; // per sort key, per source row
+    QList<QMetaObject::Connection> cacheConnections_;
 
     GridFilter filter_;
     bool filterEnabled_ = true;
