@@ -1,16 +1,47 @@
 #include "schedule/ProjectScheduleU.h"
 
 #include "data/GlobalData.h"
+#include "editing/EditTask.h"
+#include "editing/FeatureListForm.h"
+#include "schedule/EditProjectsU.h"
+#include "schedule/ProjectSelector.h"
+#include "schedule/QuickActions.h"
+#include "schedule/TaskListFrame.h"
+#include "schedule/WebPages.h"
+#include "users/AboutForm.h"
 #include "widgets/ErrorHandling.h"
+#include "widgets/HelpRouter.h"
+#include "widgets/SidePanel.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QLabel>
+#include <QHBoxLayout>
 #include <QMenuBar>
 #include <QScreen>
+#include <QStyle>
+#include <QToolBar>
 
 TfrmProjectSchedule* frmProjectSchedule = nullptr;
+
+namespace {
+// Runs a command; an error ends it and goes to the central handler, never
+// back through Qt's signal delivery.
+template <class F> void guarded(F&& f) {
+    try {
+        f();
+    } catch (...) {
+        ErrorHandling::handleUnexpected(std::current_exception());
+    }
+}
+template <class T> void runCommand(T* target, void (T::*handler)()) {
+    try {
+        (target->*handler)();
+    } catch (...) {
+        ErrorHandling::handleUnexpected(std::current_exception());
+    }
+}
+} // namespace
 
 TfrmProjectSchedule::TfrmProjectSchedule(QWidget* parent)
     : QMainWindow(parent) {
@@ -21,43 +52,258 @@ TfrmProjectSchedule::TfrmProjectSchedule(QWidget* parent)
     setFont(f);
     resize(kDesignWidth, kDesignHeight);
     frmProjectSchedule = this;
-
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->addSeparator();
-    btnExit = file->addAction(QStringLiteral("E&xit"), this, &TfrmProjectSchedule::btnExitClick);
-    btnExit->setObjectName(QStringLiteral("btnExit"));
-    btnExit->setStatusTip(QStringLiteral("Exit"));
-    QMenu* projects = menuBar()->addMenu(QStringLiteral("&Projects"));
-    projects->addSeparator();
-    btnDeleteProject = projects->addAction(QStringLiteral("&Delete Project"));
-    btnDeleteProject->setObjectName(QStringLiteral("btnDeleteProject"));
-    btnDeleteProject->setStatusTip(QStringLiteral("Delete Project"));
+    createCommands();
     FormCreate();
 }
 
 TfrmProjectSchedule::~TfrmProjectSchedule() {
-    if (dmProjects && dmProjects->scheduleWindow() == this)
-        dmProjects->setScheduleWindow(nullptr);
+    FormDestroy();
     if (frmProjectSchedule == this)
         frmProjectSchedule = nullptr;
 }
 
+void TfrmProjectSchedule::createCommands() {
+    auto make = [this](const char* name, const char* caption, const char* hint,
+                       QList<QKeySequence> keys = {}) {
+        auto* a = new QAction(QString::fromUtf8(caption), this);
+        a->setObjectName(QLatin1String(name));
+        if (hint) {
+            a->setStatusTip(QString::fromUtf8(hint));
+            a->setToolTip(QString::fromUtf8(hint));
+        }
+        a->setShortcuts(keys);
+        return a;
+    };
+    btnExportExcel = make("btnExportExcel", "to E&xcel...", "to Excel");
+    btnExportHTML = make("btnExportHTML", "to &HTML...", "to HTML");
+    btnExportXML = make("btnExportXML", "to &XML...", "to XML");
+    btnExportTextFile = make("btnExportTextFile", "to a &Text File...", "to a Text File");
+    btnPrint = make("btnPrint", "&Print...", "Print", {QKeySequence(Qt::CTRL | Qt::Key_P)});
+    btnExit = make("btnExit", "E&xit", "Exit");
+    btnCopyToClipboard = make("btnCopyToClipboard", "&Copy Grid to Clipboard",
+                              "Copy Grid to Clipboard", {QKeySequence(Qt::CTRL | Qt::Key_C)});
+    btnTaskNotes = make("btnTaskNotes", "Task &Notes", "Task Notes");
+    btnGrouping = make("btnGrouping", "&Group By Box", "Group By Box");
+    btnCustomizeColumns = make("btnCustomizeColumns", "&Field Chooser...", "Field Chooser");
+    btnAddTask = make("btnAddTask", "&Add Task...", "Add Task", {QKeySequence(Qt::Key_Insert)});
+    // Enter opens the editor only while the task list has the focus; the
+    // keypad key comes first so the menu names it "Enter".
+    btnEditTask = make("btnEditTask", "&Edit Task...", "Edit Task",
+                       {QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Return)});
+    btnEditTask->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    btnAddHour = make("btnAddHour", "Add one &hour to elapsed time", "Add one hour to elapsed time",
+                      {QKeySequence(Qt::CTRL | Qt::Key_H)});
+    btnDeleteTask =
+        make("btnDeleteTask", "&Delete Task", "Delete Task", {QKeySequence(Qt::Key_Delete)});
+    btnAddProject = make("btnAddProject", "&Add Project...", "Add Project");
+    btnEditProject = make("btnEditProject", "&Edit Project...", "Edit Project");
+    btnFeaturesList = make("btnFeaturesList", "&Manage Features...", "Manage Features");
+    btnDeleteProject = make("btnDeleteProject", "&Delete Project", "Delete Project");
+    btnOptions = make("btnOptions", "&Options...", "Options");
+    btnContents =
+        make("btnContents", "&Help Contents", "Help Contents", {QKeySequence(Qt::Key_F1)});
+    btnCheckForUpdate = make("btnCheckForUpdate", "&Check for Update...", "Check for Update");
+    btnZevWebsite = make("btnZevWebsite", "Trevolant &Web Site", "Trevolant Web Site");
+    btnAbout = make("btnAbout", "&About...", "About");
+    // Side panel items carry no hints.
+    navAddTask = make("navAddTask", "Add task", nullptr);
+    navAddHour = make("navAddHour", "Work 1 hour on this task", nullptr);
+    navMarkComplete = make("navMarkComplete", "Set this task as completed", nullptr);
+    navToggleNotes = make("navToggleNotes", "View task notes", nullptr);
+    navAssignToMe = make("navAssignToMe", "Assign this task to me", nullptr);
+    navViewMyTasks = make("navViewMyTasks", "My incomplete tasks: 0", nullptr);
+
+    const QStyle* s = style();
+    auto icon = [s](const char* theme, QStyle::StandardPixmap fallback) {
+        return QIcon::fromTheme(QLatin1String(theme), s->standardIcon(fallback));
+    };
+    btnAddTask->setIcon(icon("document-new", QStyle::SP_FileIcon));
+    btnEditTask->setIcon(icon("document-properties", QStyle::SP_FileDialogDetailedView));
+    btnDeleteTask->setIcon(icon("edit-delete", QStyle::SP_TrashIcon));
+    btnPrint->setIcon(icon("document-print", QStyle::SP_DriveFDIcon));
+    btnAddProject->setIcon(icon("folder-new", QStyle::SP_FileDialogNewFolder));
+    btnEditProject->setIcon(icon("document-edit", QStyle::SP_FileDialogInfoView));
+    btnContents->setIcon(icon("help-contents", QStyle::SP_DialogHelpButton));
+
+    cmbProjectAction = new TProjectSelectorAction(this);
+    cmbProjectAction->setObjectName(QStringLiteral("cmbProject"));
+
+    auto on = [this](QAction* a, void (TfrmProjectSchedule::*handler)()) {
+        connect(a, &QAction::triggered, this, [this, handler] { runCommand(this, handler); });
+    };
+    on(btnExportExcel, &TfrmProjectSchedule::btnExportExcelClick);
+    on(btnExportHTML, &TfrmProjectSchedule::btnExportHTMLClick);
+    on(btnExportXML, &TfrmProjectSchedule::btnExportXMLClick);
+    on(btnExportTextFile, &TfrmProjectSchedule::btnExportTextFileClick);
+    on(btnPrint, &TfrmProjectSchedule::btnPrintClick);
+    on(btnExit, &TfrmProjectSchedule::btnExitClick);
+    on(btnCopyToClipboard, &TfrmProjectSchedule::btnCopyToClipboardClick);
+    on(btnGrouping, &TfrmProjectSchedule::btnGroupingClick);
+    on(btnCustomizeColumns, &TfrmProjectSchedule::btnCustomizeColumnsClick);
+    on(btnAddTask, &TfrmProjectSchedule::btnAddTaskClick);
+    on(navAddTask, &TfrmProjectSchedule::btnAddTaskClick);
+    on(btnEditTask, &TfrmProjectSchedule::DoEditTask);
+    on(btnAddProject, &TfrmProjectSchedule::btnAddProjectClick);
+    on(btnEditProject, &TfrmProjectSchedule::btnEditProjectClick);
+    on(btnFeaturesList, &TfrmProjectSchedule::btnFeaturesListClick);
+    on(btnDeleteProject, &TfrmProjectSchedule::btnDeleteProjectClick);
+    on(btnOptions, &TfrmProjectSchedule::btnOptionsClick);
+    on(btnContents, &TfrmProjectSchedule::btnContentsClick);
+    on(btnCheckForUpdate, &TfrmProjectSchedule::btnCheckForUpdateClick);
+    on(btnZevWebsite, &TfrmProjectSchedule::btnZevWebsiteClick);
+    on(btnAbout, &TfrmProjectSchedule::btnAboutClick);
+    connect(cmbProjectAction, &TProjectSelectorAction::projectChosen, this, [this](int id) {
+        // The schedule follows the projects table through its master link.
+        guarded([&] { dmProjects->dbProjects->locate(QStringLiteral("Project ID"), id); });
+    });
+}
+
+void TfrmProjectSchedule::createMenusAndToolbars() {
+    menuBar()->setObjectName(QStringLiteral("MainMenu"));
+    menuBar()->setWindowTitle(QStringLiteral("Main Menu"));
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuExport = file->addMenu(QStringLiteral("&Export"));
+    mnuExport->addActions({btnExportExcel, btnExportHTML, btnExportXML, btnExportTextFile});
+    file->addAction(btnPrint);
+    file->addSeparator();
+    file->addAction(btnExit);
+    menuBar()->addMenu(QStringLiteral("&Edit"))->addAction(btnCopyToClipboard);
+    menuBar()
+        ->addMenu(QStringLiteral("&View"))
+        ->addActions({btnTaskNotes, btnGrouping, btnCustomizeColumns});
+    QMenu* task = menuBar()->addMenu(QStringLiteral("T&ask"));
+    task->addActions({btnAddTask, btnEditTask, btnAddHour});
+    task->addSeparator();
+    task->addAction(btnDeleteTask);
+    QMenu* projects = menuBar()->addMenu(QStringLiteral("&Projects"));
+    projects->addActions({btnAddProject, btnEditProject, btnFeaturesList, cmbProjectAction});
+    projects->addSeparator();
+    projects->addAction(btnDeleteProject);
+    menuBar()->addMenu(QStringLiteral("&Tools"))->addAction(btnOptions);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addActions({btnContents, btnCheckForUpdate, btnZevWebsite});
+    help->addSeparator();
+    help->addAction(btnAbout);
+
+    auto bar = [this](const char* name) {
+        auto* tb = addToolBar(QLatin1String(name));
+        tb->setObjectName(QLatin1String(name));
+        tb->setMovable(false);
+        tb->setFloatable(false);
+        tb->setContextMenuPolicy(Qt::PreventContextMenu);
+        tb->setIconSize(QSize(16, 16));
+        return tb;
+    };
+    tbTasks = bar("Tasks");
+    tbTasks->addActions({btnAddTask, btnEditTask, btnDeleteTask});
+    tbTasks->addSeparator();
+    tbTasks->addAction(btnPrint);
+    tbProjects = bar("Projects");
+    tbProjects->addActions({cmbProjectAction, btnAddProject, btnEditProject});
+    tbHelp = bar("Help");
+    tbHelp->addAction(btnContents);
+    if (QWidget* w = tbProjects->widgetForAction(cmbProjectAction))
+        cmbProject = w->findChild<TLookupCombo*>();
+}
+
+void TfrmProjectSchedule::createSideBar() {
+    SideBar = new TSidePanel(this);
+    SideBar->setObjectName(QStringLiteral("SideBar"));
+    SideBar->setFixedWidth(kSideBarWidth);
+    TaskGroup = SideBar->addGroup(QStringLiteral("TaskGroup"), QStringLiteral("Tasks"));
+    for (QAction* a : {navAddTask, navAddHour, navMarkComplete, navToggleNotes, navAssignToMe})
+        TaskGroup->addItem(a);
+    Statistics = SideBar->addGroup(QStringLiteral("Statistics"), QStringLiteral("Statistics"));
+    Statistics->addItem(navViewMyTasks);
+}
+
 void TfrmProjectSchedule::FormCreate() {
-    auto* placeholder = new QLabel(this);
-    placeholder->setObjectName(QStringLiteral("fraTaskList"));
-    setCentralWidget(placeholder);
-    if (dmProjects) {
-        dmProjects->setScheduleWindow(this);
-        dmProjects->sqlScheduleAfterOpen();
-    }
-    if (dmGlobals && !dmGlobals->CurrentUserIsAdmin)
+    createMenusAndToolbars();
+    createSideBar();
+    auto* client = new QWidget(this);
+    auto* lay = new QHBoxLayout(client);
+    lay->setContentsMargins(0, 0, 0, 0);
+    lay->setSpacing(0);
+    lay->addWidget(SideBar);
+    setCentralWidget(client);
+
+    // 1. The task list fills the rest of the window.
+    fraTaskList = new TfraTaskList(*dmProjects, client);
+    lay->addWidget(fraTaskList, 1);
+    fraTaskList->addAction(btnEditTask);
+    fraTaskList->setContextActions({btnAddTask, btnEditTask, btnAddHour, nullptr, btnDeleteTask});
+    connect(fraTaskList, &TfraTaskList::editTaskRequested, this,
+            [this] { guarded([this] { DoEditTask(); }); });
+    quickActions = new TQuickActions(*dmGlobals, *dmProjects, *fraTaskList, this);
+    quickActions->setNotesCommands(btnTaskNotes, navToggleNotes);
+    auto quick = [this](QAction* a, void (TQuickActions::*handler)()) {
+        connect(a, &QAction::triggered, this,
+                [this, handler] { runCommand(quickActions, handler); });
+    };
+    quick(btnAddHour, &TQuickActions::btnAddHourClick);
+    quick(navAddHour, &TQuickActions::btnAddHourClick);
+    quick(navMarkComplete, &TQuickActions::navMarkCompleteClick);
+    quick(navAssignToMe, &TQuickActions::navAssignToMeClick);
+    quick(btnDeleteTask, &TQuickActions::btnDeleteTaskClick);
+    quick(btnTaskNotes, &TQuickActions::btnTaskNotesClick);
+    quick(navToggleNotes, &TQuickActions::btnTaskNotesClick);
+    quick(navViewMyTasks, &TQuickActions::navViewMyTasksClick);
+
+    // The selector follows the current project, whoever moves it.
+    connect(dmProjects->dbProjects, &DbDataset::afterOpen, this,
+            [this] { guarded([this] { refreshProjectSelector(); }); });
+    connect(dmProjects->dbProjects, &DbDataset::afterScroll, this,
+            [this] { guarded([this] { refreshProjectSelector(); }); });
+    setProjectSelectorText([this](const QString&) { refreshProjectSelector(); });
+
+    // 2. The side panel's count and items, now that the window exists.
+    dmProjects->setScheduleWindow(this);
+    dmProjects->sqlScheduleAfterOpen();
+    // 3. Only administrators delete projects.
+    if (!dmGlobals->CurrentUserIsAdmin)
         btnDeleteProject->setEnabled(false);
-    if (dmGlobals && dmProjects)
-        dmProjects->dbProjects->locate(QStringLiteral("Project ID"),
-                                       dmGlobals->CurrentUserDefaultProjectID);
+    // 4. The user's default project, when it still exists.
+    dmProjects->dbProjects->locate(QStringLiteral("Project ID"),
+                                   dmGlobals->CurrentUserDefaultProjectID);
+    refreshProjectSelector();
+    // 5. The user's window settings.
+    loadWindowSettings();
+}
+
+void TfrmProjectSchedule::FormDestroy() {
+    setProjectSelectorText({});
+    if (dmProjects && dmProjects->scheduleWindow() == this)
+        dmProjects->setScheduleWindow(nullptr);
+    // The frame goes before the data modules it listens to.
+    delete fraTaskList;
+    fraTaskList = nullptr;
+}
+
+void TfrmProjectSchedule::refreshProjectSelector() {
+    QList<TLookupCombo::Item> items;
+    DbTable projects(dmGlobals->Connection(), QStringLiteral("Projects"));
+    projects.open();
+    for (; !projects.eof(); projects.next())
+        items.append({projects.fieldByName(QStringLiteral("Project ID")).asInteger(),
+                      projects.fieldByName(QStringLiteral("Name")).asString()});
+    DbTable* current = dmProjects->dbProjects;
+    cmbProjectAction->setItems(items);
+    cmbProjectAction->setKeyValue(
+        current->hasCurrent() ? current->fieldByName(QStringLiteral("Project ID")).asInteger() : 0);
+}
+
+void TfrmProjectSchedule::loadWindowSettings() {
+    // Side panel, size and colour scheme from the user's "Other Settings":
+    // read by the per-user settings code, which is called here.
+}
+
+void TfrmProjectSchedule::loadGridSettings() {
+    // The task list's column layout from the user's "Grid Settings": restored
+    // by the per-user settings code, which is called here.
 }
 
 void TfrmProjectSchedule::FormShow() {
+    loadGridSettings();
     // Centred on the desktop with its current size.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect r = frameGeometry();
@@ -67,14 +313,15 @@ void TfrmProjectSchedule::FormShow() {
 }
 
 void TfrmProjectSchedule::FormClose() {
-    // The user's grid layout and window settings are stored here.
+    // The user's grid layout and window settings are stored here, by the
+    // per-user settings code.
 }
 
 void TfrmProjectSchedule::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!shown_) {
         shown_ = true;
-        FormShow();
+        guarded([this] { FormShow(); });
     }
 }
 
@@ -88,21 +335,99 @@ void TfrmProjectSchedule::closeEvent(QCloseEvent* event) {
     }
 }
 
+// ---------------------------------------------------------------- side panel and focus
+
+void TfrmProjectSchedule::setMyTasksItems(const QString& caption, bool enabled) {
+    navViewMyTasks->setText(caption);
+    for (QAction* a : {navViewMyTasks, navAddHour, navAssignToMe, navMarkComplete})
+        a->setEnabled(enabled);
+}
+
+QString TfrmProjectSchedule::myTasksCaption() const {
+    return navViewMyTasks->text();
+}
+
+bool TfrmProjectSchedule::hasFocusedTask() const {
+    return fraTaskList && fraTaskList->hasFocusedTask();
+}
+
+bool TfrmProjectSchedule::focusedTaskExpanded() const {
+    return fraTaskList && fraTaskList->focusedTaskExpanded();
+}
+
+void TfrmProjectSchedule::setFocusedTaskExpanded(bool expanded) {
+    if (fraTaskList)
+        fraTaskList->setFocusedTaskExpanded(expanded);
+}
+
+// ---------------------------------------------------------------- commands
+
 void TfrmProjectSchedule::btnExitClick() {
     close();
 }
 
-void TfrmProjectSchedule::setMyTasksItems(const QString& caption, bool enabled) {
-    myTasksCaption_ = caption;
-    myTasksEnabled_ = enabled;
+void TfrmProjectSchedule::btnGroupingClick() {
+    fraTaskList->setGroupPanelVisible(!fraTaskList->groupPanelVisible());
 }
 
-bool TfrmProjectSchedule::hasFocusedTask() const {
-    return dmProjects && dmProjects->sqlSchedule->hasCurrent();
+void TfrmProjectSchedule::btnCustomizeColumnsClick() {
+    fraTaskList->showColumnChooser();
 }
 
-bool TfrmProjectSchedule::focusedTaskExpanded() const {
-    return false;
+void TfrmProjectSchedule::btnAddTaskClick() {
+    AddTask(this);
 }
 
-void TfrmProjectSchedule::setFocusedTaskExpanded(bool) {}
+void TfrmProjectSchedule::DoEditTask() {
+    // With no task in the list there is nothing to edit.
+    if (!fraTaskList->hasFocusedTask() || !dmProjects->sqlSchedule->hasCurrent())
+        return;
+    EditTaskID(dmProjects->sqlSchedule->fieldByName(QStringLiteral("Task ID")).asInteger(), this);
+}
+
+void TfrmProjectSchedule::btnAddProjectClick() {
+    AddProject(this);
+}
+
+void TfrmProjectSchedule::btnEditProjectClick() {
+    DbTable* projects = dmProjects->dbProjects;
+    if (!projects->hasCurrent())
+        return;
+    EditProject(projects->fieldByName(QStringLiteral("Project ID")).asInteger(), this);
+}
+
+void TfrmProjectSchedule::btnFeaturesListClick() {
+    ShowFeaturesList(0, this);
+}
+
+void TfrmProjectSchedule::btnDeleteProjectClick() {
+    DeleteCurrentProject(this);
+}
+
+void TfrmProjectSchedule::btnOptionsClick() {
+    // ShowOptions(this): wired when the dialog lands.
+}
+
+void TfrmProjectSchedule::btnContentsClick() {
+    HelpRouter::instance().showContents();
+}
+
+void TfrmProjectSchedule::btnCheckForUpdateClick() {
+    WebPages::open(WebPages::updatePage());
+}
+
+void TfrmProjectSchedule::btnZevWebsiteClick() {
+    WebPages::open(WebPages::homePage());
+}
+
+void TfrmProjectSchedule::btnAboutClick() {
+    ShowAbout(this);
+}
+
+// Export, print and clipboard: wired when the export and print code lands.
+void TfrmProjectSchedule::btnExportExcelClick() {}
+void TfrmProjectSchedule::btnExportHTMLClick() {}
+void TfrmProjectSchedule::btnExportXMLClick() {}
+void TfrmProjectSchedule::btnExportTextFileClick() {}
+void TfrmProjectSchedule::btnPrintClick() {}
+void TfrmProjectSchedule::btnCopyToClipboardClick() {}

@@ -1,17 +1,28 @@
 #pragma once
 // The main window: the schedule of one project at a time. Created only after
-// a successful login; closing it ends the program.
+// a successful login; closing it ends the program. Its commands are actions
+// shared by the menu bar, the toolbars, the side panel and the task list's
+// context menu.
 #include "data/ProjectData.h"
 
 #include <QMainWindow>
 
 class QAction;
+class QMenu;
+class QToolBar;
+class TLookupCombo;
+class TProjectSelectorAction;
+class TQuickActions;
+class TSidePanel;
+class TSidePanelGroup;
+class TfraTaskList;
 
 class TfrmProjectSchedule : public QMainWindow, public IScheduleWindow {
     Q_OBJECT
 public:
     static constexpr int kDesignWidth = 630;
     static constexpr int kDesignHeight = 388;
+    static constexpr int kSideBarWidth = 181;
 
     explicit TfrmProjectSchedule(QWidget* parent = nullptr);
     ~TfrmProjectSchedule() override;
@@ -22,24 +33,99 @@ public:
     bool focusedTaskExpanded() const override;
     void setFocusedTaskExpanded(bool expanded) override;
 
-    const QString& myTasksCaption() const { return myTasksCaption_; }
+    QString myTasksCaption() const;
 
+    // ---- commands ----
+    QAction* btnExportExcel = nullptr;
+    QAction* btnExportHTML = nullptr;
+    QAction* btnExportXML = nullptr;
+    QAction* btnExportTextFile = nullptr;
+    QAction* btnPrint = nullptr;
     QAction* btnExit = nullptr;
+    QAction* btnCopyToClipboard = nullptr;
+    QAction* btnTaskNotes = nullptr;
+    QAction* btnGrouping = nullptr;
+    QAction* btnCustomizeColumns = nullptr;
+    QAction* btnAddTask = nullptr;
+    QAction* btnEditTask = nullptr;
+    QAction* btnAddHour = nullptr;
+    QAction* btnDeleteTask = nullptr;
+    QAction* btnAddProject = nullptr;
+    QAction* btnEditProject = nullptr;
+    QAction* btnFeaturesList = nullptr;
     QAction* btnDeleteProject = nullptr;
+    QAction* btnOptions = nullptr;
+    QAction* btnContents = nullptr;
+    QAction* btnCheckForUpdate = nullptr;
+    QAction* btnZevWebsite = nullptr;
+    QAction* btnAbout = nullptr;
+    // Side panel items.
+    QAction* navAddTask = nullptr;
+    QAction* navAddHour = nullptr;
+    QAction* navMarkComplete = nullptr;
+    QAction* navToggleNotes = nullptr;
+    QAction* navAssignToMe = nullptr;
+    QAction* navViewMyTasks = nullptr;
+
+    // ---- controls ----
+    TSidePanel* SideBar = nullptr;
+    TSidePanelGroup* TaskGroup = nullptr;
+    TSidePanelGroup* Statistics = nullptr;
+    QToolBar* tbTasks = nullptr;
+    QToolBar* tbProjects = nullptr;
+    QToolBar* tbHelp = nullptr;
+    QMenu* mnuExport = nullptr;
+    TProjectSelectorAction* cmbProjectAction = nullptr;
+    TLookupCombo* cmbProject = nullptr; // the selector on the Projects toolbar
+    TfraTaskList* fraTaskList = nullptr;
+    TQuickActions* quickActions = nullptr;
+
+    // The project selector's list, read again from the projects table, and
+    // its choice set to the current project.
+    void refreshProjectSelector();
+
+    // Menus and toolbars are fixed: no menu to switch toolbars off.
+    QMenu* createPopupMenu() override { return nullptr; }
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void createCommands();
+    void createMenusAndToolbars();
+    void createSideBar();
     void FormCreate();
+    void FormDestroy();
     void FormShow();
     // Stores the user's window settings; an error keeps the window open.
     void FormClose();
-    void btnExitClick();
+    // Applies the user's stored window settings at creation and the grid
+    // layout when first shown.
+    void loadWindowSettings();
+    void loadGridSettings();
 
-    QString myTasksCaption_;
-    bool myTasksEnabled_ = false;
+    void btnExitClick();
+    void btnGroupingClick();
+    void btnCustomizeColumnsClick();
+    void btnAddTaskClick();
+    void DoEditTask();
+    void btnAddProjectClick();
+    void btnEditProjectClick();
+    void btnFeaturesListClick();
+    void btnDeleteProjectClick();
+    void btnOptionsClick();
+    void btnContentsClick();
+    void btnCheckForUpdateClick();
+    void btnZevWebsiteClick();
+    void btnAboutClick();
+    void btnExportExcelClick();
+    void btnExportHTMLClick();
+    void btnExportXMLClick();
+    void btnExportTextFileClick();
+    void btnPrintClick();
+    void btnCopyToClipboardClick();
+
     bool shown_ = false;
 };
 
