@@ -1,0 +1,152 @@
+#pragma once
+// A program folder of its own with both data modules, two users, two
+// projects and a handful of tasks whose estimates, priorities, developers and
+// statuses cover what the task list and the quick actions look at.
+#include "data/Dataset.h"
+#include "data/GlobalData.h"
+#include "data/Passwords.h"
+#include "data/ProjectData.h"
+#include "widgets/ErrorHandling.h"
+#include "widgets/MessageBoxes.h"
+
+#include <QApplication>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+struct ScheduleFixture {
+    QTemporaryDir dir;
+    std::unique_ptr<TdmGlobals> globals;
+    std::unique_ptr<TdmProjects> projects;
+    QStringList errors; // what reached the central error handler
+
+    int me = 0, other = 0;
+    int apollo = 0, zephyr = 0;
+    int accounts = 0, billing = 0, elsewhere = 0;
+    // Apollo, in schedule order: Accounts (design 1, build 3, review 4), Billing (invoice 2, docs
+    // 5).
+    int design = 0, build = 0, review = 0, invoice = 0, docs = 0;
+    int remote = 0; // Zephyr's only task
+
+    // defaultProject: 0 for none; -1 for Apollo.
+    explicit ScheduleFixture(bool admin = true, int defaultProject = -1) {
+        QLocale::setDefault(QLocale::c());
+        globals = std::make_unique<TdmGlobals>(dir.path());
+        me = add(QStringLiteral("Developers"), {{"LoginName", "me"}, {"Name", "Mia Example"}});
+        other = add(QStringLiteral("Developers"), {{"LoginName", "other"}, {"Name", "Olaf Other"}});
+        apollo = add(QStringLiteral("Projects"), {{"Name", "Apollo"}});
+        zephyr = add(QStringLiteral("Projects"), {{"Name", "Zephyr"}});
+        accounts = addFeature(apollo, QStringLiteral("Accounts"));
+        billing = addFeature(apollo, QStringLiteral("Billing"));
+        elsewhere = addFeature(zephyr, QStringLiteral("Elsewhere"));
+        // Entered out of order: the schedule sorts them.
+        docs = addTask(billing, 0, "Docs", 5, 2, 2, 0, "Not Started");
+        review = addTask(accounts, me, "Review", 4, 1, 1, 1, "Complete");
+        design = addTask(accounts, me, "Design", 1, 5, 6, 2, "In Development", "first\nsecond");
+        invoice = addTask(billing, me, "Invoice", 2, 3, 4, 1.5, "Testing");
+        build = addTask(accounts, other, "Build", 3, 8, 8, 9, "Complete");
+        remote = addTask(elsewhere, me, "Remote", 3, 2, 2, 0, "Not Started");
+        globals->CurrentUserID = me;
+        globals->CurrentUserName = QStringLiteral("Mia Example");
+        globals->CurrentUserIsAdmin = admin;
+        globals->CurrentUserDefaultProjectID = defaultProject < 0 ? apollo : defaultProject;
+        projects = std::make_unique<TdmProjects>(*globals); // on Apollo, the first project
+        ErrorHandling::setUnexpectedHandler(
+            [this](std::exception_ptr e) { errors << ErrorHandling::messageOf(e); });
+    }
+    ~ScheduleFixture() {
+        ErrorHandling::setUnexpectedHandler({});
+        while (Msg::answersQueued())
+            Msg::information(nullptr, QString());
+        Msg::takeShown();
+        projects.reset();
+        globals.reset();
+    }
+
+    DbConnection& conn() { return globals->Connection(); }
+
+    int add(const QString& table, const QVariantMap& values) {
+        DbTable t(conn(), table);
+        if (t.def().encrypted)
+            t.applyPassword(kTablePassword);
+        t.open();
+        t.append();
+        for (auto it = values.begin(); it != values.end(); ++it)
+            t.fieldByName(it.key()).setValue(it.value());
+        t.post();
+        return t.field(0).asInteger();
+    }
+    int addFeature(int project, const QString& name) {
+        return add(QStringLiteral("Features"), {{"Project ID", project}, {"Name", name}});
+    }
+    int addTask(int feature, int developer, const char* name, int priority, double original,
+                double current, double elapsed, const char* status, const char* notes = "") {
+        QVariantMap v{{"Feature ID", feature},
+                      {"Name", QLatin1String(name)},
+                      {"Priority", priority},
+                      {"Original Estimate", original},
+                      {"Current Estimate", current},
+                      {"Elapsed Time", elapsed},
+                      {"Status", QLatin1String(status)},
+                      {"Notes", QLatin1String(notes)}};
+        if (developer)
+            v.insert(QStringLiteral("Developer ID"), developer);
+        return add(QStringLiteral("Tasks"), v);
+    }
+    int addHistory(int task, const QString& action, const QString& change, const QDateTime& stamp) {
+        return add(QStringLiteral("History"), {{"Task ID", task},
+                                               {"User ID", me},
+                                               {"Action Description", action},
+                                               {"Change Description", change},
+                                               {"Modified Datestamp", stamp}});
+    }
+    // "Action|Change" of every History row of the task, in stored order.
+    QStringList history(int taskID) {
+        QStringList rows;
+        DbTable h(conn(), QStringLiteral("History"));
+        h.setIndexName(QStringLiteral("TASK ID"));
+        h.setRange(QStringLiteral("Task ID"), taskID);
+        h.open();
+        for (; !h.eof(); h.next())
+            rows << h.fieldByName(QStringLiteral("Action Description")).asString() + u'|' +
+                        h.fieldByName(QStringLiteral("Change Description")).asString();
+        return rows;
+    }
+    bool taskStored(int taskID) {
+        DbTable t(conn(), QStringLiteral("Tasks"));
+        t.open();
+        return t.locate(QStringLiteral("Task ID"), taskID);
+    }
+    int currentTaskID() {
+        DbQuery* q = projects->sqlSchedule;
+        return q->hasCurrent() ? q->fieldByName(QStringLiteral("Task ID")).asInteger() : 0;
+    }
+};
+
+// Runs `open`, which shows a modal dialog of type D; `script` drives it from
+// inside its event loop. A dialog left open is closed so a failing test cannot
+// hang. Returns whether a D was the active modal window.
+template <class D>
+bool whileModal(const std::function<void()>& open, const std::function<void(D*)>& script) {
+    bool found = false;
+    QObject guard;
+    QTimer::singleShot(0, &guard, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* dlg = qobject_cast<D*>(modal);
+        if (!dlg) {
+            if (modal)
+                modal->close();
+            return;
+        }
+        found = true;
+        script(dlg);
+        if (dlg->isVisible())
+            dlg->reject();
+    });
+    open();
+    return found;
+}

@@ -1,0 +1,215 @@
+// The task list frame on a small schedule: columns, sums, the history level,
+// the focus kept in step with the schedule query, editing requests, the
+// filter of the user's incomplete tasks and the context menu.
+#include "ScheduleFixture.h"
+#include "schedule/TaskListFrame.h"
+#include "widgets/DataGrid.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QtTest>
+
+class TestTaskList : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ScheduleFixture> fx_;
+    std::unique_ptr<TfraTaskList> frame_;
+
+    QList<int> shownKeys() const {
+        QList<int> out;
+        for (const auto& r : frame_->gridSchedule->shownRows())
+            if (!r.isGroup)
+                out << r.key.toInt();
+        return out;
+    }
+    QWidget* viewport() const { return frame_->gridSchedule->viewport(); }
+
+private slots:
+    void init() {
+        fx_ = std::make_unique<ScheduleFixture>();
+        frame_ = std::make_unique<TfraTaskList>(*fx_->projects);
+        frame_->resize(900, 400);
+        frame_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+    }
+    void cleanup() {
+        frame_.reset();
+        QVERIFY2(fx_->errors.isEmpty(), qPrintable(fx_->errors.join(u'\n')));
+        fx_.reset();
+    }
+
+    void columnsAndInitialState() {
+        DataGrid* g = frame_->gridSchedule;
+        QStringList captions, fields;
+        for (const auto& c : g->shownColumns()) {
+            captions << c.caption;
+            fields << c.field;
+        }
+        QCOMPARE(captions, (QStringList{"Feature", "Task", "!", "Cur Est", "Elapsed", "Remain",
+                                        "Orig Est", "Status", "Developer"}));
+        QList<int> widths;
+        for (const QString& f : fields)
+            widths << g->columnWidth(f);
+        QCOMPARE(widths, (QList<int>{101, 128, 49, 62, 65, 63, 72, 97, 72}));
+        // Feature, then priority; the query's own order agrees.
+        QCOMPARE(shownKeys(),
+                 (QList<int>{fx_->design, fx_->build, fx_->review, fx_->invoice, fx_->docs}));
+        const auto first = g->shownRows().first();
+        QCOMPARE(first.texts.at(2), QString()); // the "!" column shows only an icon
+        QCOMPARE(first.texts.at(5), QStringLiteral("4"));
+        QCOMPARE(g->shownRows().at(1).texts.at(5), QStringLiteral("-1"));
+        QCOMPARE(first.texts.at(8), QStringLiteral("Mia Example"));
+        QVERIFY(!frame_->notesVisible());
+        QVERIFY(!frame_->groupPanelVisible());
+        QCOMPARE(frame_->colorScheme().name, QStringLiteral("GridTableViewStyleSheetSlate"));
+        QCOMPARE(fx_->currentTaskID(), fx_->design);
+        QCOMPARE(frame_->focusedTaskID(), fx_->design);
+        // The notes are a line under the row, shown on demand.
+        frame_->setNotesVisible(true);
+        QVERIFY(!g->previewRect(fx_->design).isEmpty());
+        QVERIFY(g->previewRect(fx_->build).isEmpty());
+    }
+
+    void footerSums_data() {
+        QTest::addColumn<bool>("mine");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<double>("sum");
+        QTest::newRow("all: orig") << false << "Original Estimate" << 19.0;
+        QTest::newRow("all: cur") << false << "Current Estimate" << 21.0;
+        QTest::newRow("all: elapsed") << false << "Elapsed Time" << 13.5;
+        QTest::newRow("all: remain, a negative one included") << false << "Time Remaining" << 7.5;
+        QTest::newRow("mine: orig") << true << "Original Estimate" << 8.0;
+        QTest::newRow("mine: cur") << true << "Current Estimate" << 10.0;
+        QTest::newRow("mine: elapsed") << true << "Elapsed Time" << 3.5;
+        QTest::newRow("mine: remain") << true << "Time Remaining" << 6.5;
+    }
+    void footerSums() {
+        QFETCH(bool, mine);
+        QFETCH(QString, field);
+        QFETCH(double, sum);
+        if (mine)
+            frame_->setMyIncompleteTasksFilter(QStringLiteral("Mia Example"));
+        QCOMPARE(frame_->gridSchedule->footerSum(field), sum);
+    }
+
+    void focusFollowsBothWays() {
+        DataGrid* g = frame_->gridSchedule;
+        g->setFocus();
+        QTest::keyClick(g, Qt::Key_Down); // grid -> query
+        QCOMPARE(frame_->focusedTaskID(), fx_->build);
+        QCOMPARE(fx_->currentTaskID(), fx_->build);
+        QVERIFY(fx_->projects->sqlSchedule->locate(QStringLiteral("Task ID"), fx_->docs));
+        QCOMPARE(frame_->focusedTaskID(), fx_->docs); // query -> grid
+    }
+
+    void focusAndExpansionKeptAcrossChangeTask() {
+        QVERIFY(fx_->projects->sqlSchedule->locate(QStringLiteral("Task ID"), fx_->invoice));
+        frame_->setFocusedTaskExpanded(true);
+        for (double hours : {2.5, 3.5}) {
+            fx_->projects->ChangeTask(QStringLiteral("Elapsed Time"), hours);
+            QCOMPARE(frame_->focusedTaskID(), fx_->invoice);
+            QCOMPARE(fx_->currentTaskID(), fx_->invoice);
+            QVERIFY(frame_->focusedTaskExpanded());
+        }
+        const auto rows = frame_->gridSchedule->detailRows(fx_->invoice);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(1).preview, QStringLiteral("Elapsed Time changed from 2.5 to 3.5"));
+        QCOMPARE(frame_->gridSchedule->footerSum(QStringLiteral("Elapsed Time")), 15.5);
+    }
+
+    void historyOldestFirst() {
+        const QDate day(2024, 5, 1);
+        fx_->addHistory(fx_->design, "Modified by Mia Example", "Status changed\r\nsecond line\r\n",
+                        QDateTime(day, QTime(11, 0)));
+        fx_->addHistory(fx_->design, "Task added by Mia Example", "", QDateTime(day, QTime(9, 0)));
+        fx_->addHistory(fx_->build, "Modified by Olaf Other", "elsewhere",
+                        QDateTime(day, QTime(8, 0)));
+        fx_->addHistory(fx_->design, "Modified by Olaf Other", "Priority changed from 2 to 1\r\n",
+                        QDateTime(day, QTime(10, 0)));
+        frame_->gridSchedule->setRowExpanded(fx_->design, true);
+        const auto rows = frame_->gridSchedule->detailRows(fx_->design);
+        QStringList seen;
+        for (const auto& r : rows)
+            seen << r.values.at(0).toString() + u'@' +
+                        r.values.at(1).toDateTime().toString(u"HH:mm") + u'|' + r.preview;
+        QCOMPARE(seen, (QStringList{"Task added by Mia Example@09:00|",
+                                    "Modified by Olaf Other@10:00|Priority changed from 2 to 1",
+                                    "Modified by Mia Example@11:00|Status changed\nsecond line"}));
+        QVERIFY(frame_->gridSchedule->detailRows(fx_->build).isEmpty()); // not expanded
+        QCOMPARE(frame_->loadHistory(fx_->build).size(), 1);
+    }
+
+    void editRequests_data() {
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<bool>("edits");
+        QTest::newRow("cell") << "cell" << true;
+        QTest::newRow("notes line") << "preview" << true;
+        QTest::newRow("header") << "header" << false;
+        QTest::newRow("footer") << "footer" << false;
+        QTest::newRow("enter") << "enter" << true;
+    }
+    void editRequests() {
+        QFETCH(QString, where);
+        QFETCH(bool, edits);
+        DataGrid* g = frame_->gridSchedule;
+        frame_->setNotesVisible(true);
+        QSignalSpy spy(frame_.get(), &TfraTaskList::editTaskRequested);
+        const int key = fx_->invoice;
+        if (where == QLatin1String("enter")) {
+            QVERIFY(g->setFocusedKey(key));
+            g->setFocus();
+            QTest::keyClick(g, Qt::Key_Return);
+        } else {
+            const QRect r = where == QLatin1String("cell")      ? g->cellRect(key, "Task")
+                            : where == QLatin1String("preview") ? g->previewRect(fx_->design)
+                            : where == QLatin1String("header")  ? g->headerRect("Task")
+                                                                : g->footerRect("Task");
+            QVERIFY(!r.isEmpty());
+            QTest::mouseDClick(viewport(), Qt::LeftButton, {}, r.center());
+        }
+        QCOMPARE(spy.size(), edits ? 1 : 0);
+        if (edits) {
+            const int want = where == QLatin1String("preview") ? fx_->design : key;
+            QCOMPARE(spy.first().first().toInt(), want);
+            QCOMPARE(fx_->currentTaskID(), want); // the editor gets the query's current task
+        }
+    }
+
+    void myIncompleteTasksFilter() {
+        frame_->setMyIncompleteTasksFilter(QStringLiteral("Mia Example"));
+        QCOMPARE(shownKeys(), (QList<int>{fx_->design, fx_->invoice}));
+        const GridFilter f = frame_->gridSchedule->filter();
+        QCOMPARE(f.conditions.size(), 2);
+        QCOMPARE(f.conditions.at(0).field, QStringLiteral("Developer"));
+        QCOMPARE(f.conditions.at(1).op, GridCondition::Op::NotEquals);
+        QVERIFY(frame_->gridSchedule->filterText().contains(QStringLiteral("Mia Example")));
+        // The filter stays when the project changes.
+        QVERIFY(fx_->projects->dbProjects->locate(QStringLiteral("Project ID"), fx_->zephyr));
+        QCOMPARE(shownKeys(), (QList<int>{fx_->remote}));
+        QCOMPARE(fx_->currentTaskID(), fx_->remote);
+        // A user with nothing left to do sees an empty list and zero sums.
+        frame_->setMyIncompleteTasksFilter(QStringLiteral("Olaf Other"));
+        QVERIFY(shownKeys().isEmpty());
+        QVERIFY(!frame_->hasFocusedTask());
+        QCOMPARE(frame_->gridSchedule->footerSum(QStringLiteral("Current Estimate")), 0.0);
+    }
+
+    void contextMenuOverRowsAndEmptySpace() {
+        QAction add(QStringLiteral("&Add Task...")), del(QStringLiteral("&Delete Task"));
+        frame_->setContextActions({&add, nullptr, &del});
+        QCOMPARE(frame_->popGrid->actions().size(), 3);
+        QVERIFY(frame_->popGrid->actions().at(1)->isSeparator());
+        DataGrid* g = frame_->gridSchedule;
+        for (const QPoint& at : {g->cellRect(fx_->invoice, "Status").center(),
+                                 QPoint(20, viewport()->height() - 40)}) {
+            QContextMenuEvent ev(QContextMenuEvent::Mouse, at, viewport()->mapToGlobal(at));
+            QApplication::sendEvent(viewport(), &ev);
+            QTRY_VERIFY(frame_->popGrid->isVisible());
+            frame_->popGrid->close();
+        }
+    }
+};
+
+QTEST_MAIN(TestTaskList)
+#include "tst_tasklist.moc"
