@@ -4,6 +4,7 @@
 #include "data/GlobalData.h"
 #include "users/UserAdmin.h"
 #include "widgets/DataGrid.h"
+#include "widgets/ErrorHandling.h"
 #include "widgets/GridTableModel.h"
 #include "widgets/HelpRouter.h"
 
@@ -320,7 +321,12 @@ void TfrmOptions::gridUsersFocusChanged(const QVariant& key) {
     // The list's focused row is the users table's current row.
     if (readingUsers_ || !key.isValid())
         return;
-    dmGlobals->dbUsers->locate(kIdField, key);
+    // Runs from the event loop: an engine error goes to the central handler.
+    try {
+        dmGlobals->dbUsers->locate(kIdField, key);
+    } catch (...) {
+        ErrorHandling::handleUnexpected(std::current_exception());
+    }
 }
 
 bool ShowOptions(IOptionsTarget& target, QWidget* parent) {
