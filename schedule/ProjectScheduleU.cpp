@@ -1,5 +1,11 @@
 #include "schedule/ProjectScheduleU.h"
 
+#include "schedule/ScheduleClipboard.h"
+#include "schedule/ScheduleExport.h"
+#include "schedule/SchedulePrint.h"
+#include "schedule/UserSettings.h"
+#include "users/uOptions.h"
+
 #include "data/GlobalData.h"
 #include "editing/EditTask.h"
 #include "editing/FeatureListForm.h"
@@ -293,28 +299,24 @@ void TfrmProjectSchedule::refreshProjectSelector() {
 }
 
 void TfrmProjectSchedule::loadWindowSettings() {
-    // Side panel, size and colour scheme from the user's "Other Settings":
-    // read by the per-user settings code, which is called here.
+    // Side panel, size and colour scheme from the user's "Other Settings".
+    UserSettings::loadOtherSettings(*this, *SideBar, *fraTaskList->gridSchedule);
 }
 
 void TfrmProjectSchedule::loadGridSettings() {
-    // The task list's column layout from the user's "Grid Settings": restored
-    // by the per-user settings code, which is called here.
+    // The task list's column layout from the user's "Grid Settings"; a layout
+    // that cannot be read leaves the designed one.
+    UserSettings::loadGridSettings(*fraTaskList->gridSchedule);
 }
 
 void TfrmProjectSchedule::FormShow() {
     loadGridSettings();
-    // Centred on the desktop with its current size.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect r = frameGeometry();
-        r.moveCenter(screen->availableGeometry().center());
-        move(r.topLeft());
-    }
+    // Centred on the screen it opens on, never larger than that screen.
+    UserSettings::centreOnScreen(*this);
 }
 
 void TfrmProjectSchedule::FormClose() {
-    // The user's grid layout and window settings are stored here, by the
-    // per-user settings code.
+    UserSettings::storeSettings(*this, *SideBar, *fraTaskList->gridSchedule);
 }
 
 void TfrmProjectSchedule::showEvent(QShowEvent* event) {
@@ -405,7 +407,24 @@ void TfrmProjectSchedule::btnDeleteProjectClick() {
 }
 
 void TfrmProjectSchedule::btnOptionsClick() {
-    // ShowOptions(this): wired when the dialog lands.
+    ShowOptions(*this, this);
+}
+
+bool TfrmProjectSchedule::sideBarVisible() const {
+    return !SideBar->isHidden();
+}
+
+void TfrmProjectSchedule::setSideBarVisible(bool visible) {
+    SideBar->setVisible(visible);
+}
+
+QString TfrmProjectSchedule::styleSheetName() const {
+    return fraTaskList->colorScheme().name;
+}
+
+void TfrmProjectSchedule::setStyleSheetName(const QString& name) {
+    if (const GridStyleSheet* sheet = UserSettings::styleSheetFor(name, dmGlobals->StyleRepository))
+        fraTaskList->setColorScheme(*sheet);
 }
 
 void TfrmProjectSchedule::btnContentsClick() {
@@ -424,10 +443,25 @@ void TfrmProjectSchedule::btnAboutClick() {
     ShowAbout(this);
 }
 
-// Export, print and clipboard: wired when the export and print code lands.
-void TfrmProjectSchedule::btnExportExcelClick() {}
-void TfrmProjectSchedule::btnExportHTMLClick() {}
-void TfrmProjectSchedule::btnExportXMLClick() {}
-void TfrmProjectSchedule::btnExportTextFileClick() {}
-void TfrmProjectSchedule::btnPrintClick() {}
-void TfrmProjectSchedule::btnCopyToClipboardClick() {}
+// The schedule leaves the program always as the grid shows it.
+void TfrmProjectSchedule::exportAs(ScheduleExport::Format format) {
+    ScheduleExport::exportGrid(this, *fraTaskList->gridSchedule, format, cmbProject->currentText());
+}
+void TfrmProjectSchedule::btnExportExcelClick() {
+    exportAs(ScheduleExport::Format::Excel);
+}
+void TfrmProjectSchedule::btnExportHTMLClick() {
+    exportAs(ScheduleExport::Format::Html);
+}
+void TfrmProjectSchedule::btnExportXMLClick() {
+    exportAs(ScheduleExport::Format::Xml);
+}
+void TfrmProjectSchedule::btnExportTextFileClick() {
+    exportAs(ScheduleExport::Format::Text);
+}
+void TfrmProjectSchedule::btnPrintClick() {
+    SchedulePrint::printGrid(this, *fraTaskList->gridSchedule, cmbProject->currentText());
+}
+void TfrmProjectSchedule::btnCopyToClipboardClick() {
+    ScheduleClipboard::copyGrid(*fraTaskList->gridSchedule);
+}

@@ -5,6 +5,9 @@
 // context menu.
 #include "data/ProjectData.h"
 
+#include "schedule/ScheduleExport.h"
+#include "users/uOptions.h"
+
 #include <QMainWindow>
 
 class QAction;
@@ -17,7 +20,7 @@ class TSidePanel;
 class TSidePanelGroup;
 class TfraTaskList;
 
-class TfrmProjectSchedule : public QMainWindow, public IScheduleWindow {
+class TfrmProjectSchedule : public QMainWindow, public IScheduleWindow, public IOptionsTarget {
     Q_OBJECT
 public:
     static constexpr int kDesignWidth = 630;
@@ -32,6 +35,12 @@ public:
     bool hasFocusedTask() const override;
     bool focusedTaskExpanded() const override;
     void setFocusedTaskExpanded(bool expanded) override;
+
+    // IOptionsTarget: what the options dialog reads and sets on OK.
+    bool sideBarVisible() const override;
+    void setSideBarVisible(bool visible) override;
+    QString styleSheetName() const override;
+    void setStyleSheetName(const QString& name) override;
 
     QString myTasksCaption() const;
 
@@ -119,6 +128,7 @@ private:
     void btnCheckForUpdateClick();
     void btnZevWebsiteClick();
     void btnAboutClick();
+    void exportAs(ScheduleExport::Format format);
     void btnExportExcelClick();
     void btnExportHTMLClick();
     void btnExportXMLClick();

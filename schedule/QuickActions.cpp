@@ -45,7 +45,8 @@ void TQuickActions::btnDeleteTaskClick() {
     if (!taskList_.hasFocusedTask() || !projects_.sqlSchedule->hasCurrent())
         return;
     const int taskID = projects_.sqlSchedule->fieldByName(QStringLiteral("Task ID")).asInteger();
-    if (!Msg::question(owner_, QStringLiteral("Delete Task"), deleteTaskQuestion()))
+    if (!Msg::question(owner_, QStringLiteral("Delete Task"), deleteTaskQuestion(),
+                       Msg::Answer::No))
         return;
     projects_.DeleteTask(taskID);
 }

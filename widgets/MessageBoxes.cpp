@@ -53,8 +53,8 @@ void information(QWidget* parent, const QString& text) {
 }
 
 void error(QWidget* parent, const QString& text) {
-    ask(Kind::Error, parent, QStringLiteral("Error"), text, QMessageBox::Critical,
-        QMessageBox::Ok, QMessageBox::Ok);
+    ask(Kind::Error, parent, QStringLiteral("Error"), text, QMessageBox::Critical, QMessageBox::Ok,
+        QMessageBox::Ok);
 }
 
 void plainError(QWidget* parent, const QString& text) {
@@ -67,9 +67,10 @@ bool confirm(QWidget* parent, const QString& text) {
                QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == Answer::Yes;
 }
 
-bool question(QWidget* parent, const QString& caption, const QString& text) {
+bool question(QWidget* parent, const QString& caption, const QString& text, Answer defaultAnswer) {
     return ask(Kind::Question, parent, caption, text, QMessageBox::Question,
-               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == Answer::Yes;
+               QMessageBox::Yes | QMessageBox::No,
+               defaultAnswer == Answer::No ? QMessageBox::No : QMessageBox::Yes) == Answer::Yes;
 }
 
 QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
@@ -86,9 +87,17 @@ QString saveFileName(QWidget* parent, const QString& caption, const QString& fil
     return dlg.selectedFiles().constFirst();
 }
 
-void pushAnswer(Answer a) { answers().append(a); }
-void pushFileName(const QString& path) { fileNames().append(path); }
-QList<Shown> takeShown() { return std::exchange(shown(), {}); }
-bool answersQueued() { return !answers().isEmpty(); }
+void pushAnswer(Answer a) {
+    answers().append(a);
+}
+void pushFileName(const QString& path) {
+    fileNames().append(path);
+}
+QList<Shown> takeShown() {
+    return std::exchange(shown(), {});
+}
+bool answersQueued() {
+    return !answers().isEmpty();
+}
 
 } // namespace Msg

@@ -1,9 +1,9 @@
 #pragma once
 // Every message box and file dialog of the program goes through here, so a
 // test can answer them in advance instead of blocking on a modal window.
+#include <QList>
 #include <QString>
 #include <QStringList>
-#include <QList>
 
 class QWidget;
 
@@ -20,8 +20,10 @@ void error(QWidget* parent, const QString& text);
 void plainError(QWidget* parent, const QString& text);
 // Standard confirmation: title "Confirm", question icon, Yes and No. True on Yes.
 bool confirm(QWidget* parent, const QString& text);
-// A question with a caption of its own ("Delete Task", "Add new feature?"), Yes and No.
-bool question(QWidget* parent, const QString& caption, const QString& text);
+// A question with a caption of its own ("Delete Task", "Add new feature?"),
+// Yes and No, with the given default button. True on Yes.
+bool question(QWidget* parent, const QString& caption, const QString& text,
+              Answer defaultAnswer = Answer::Yes);
 
 // Save dialog; returns the chosen path or an empty string when cancelled.
 // `filter` is in Qt's form ("Excel Files (*.xlsx);;All Files (*)").
