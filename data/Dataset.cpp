@@ -1443,9 +1443,17 @@ void DbQuery::doOpen() {
         }
     }
     const int n = columns_;
-    // Texts that repeat down a column (feature, status, developer) share one string.
+    // Texts that repeat down a column (feature, status, developer) share one
+    // string. A column whose texts do not repeat (task names, notes) stops
+    // looking once its first rows show that.
     constexpr size_t kSharedTexts = 32;
-    std::vector<std::vector<std::pair<QByteArray, QString>>> shared(static_cast<size_t>(n));
+    constexpr int kTrialRows = 64;
+    struct SharedTexts {
+        std::vector<std::pair<QByteArray, QString>> entries;
+        int looks = 0, hits = 0;
+        bool worthIt() const { return looks < kTrialRows || hits * 2 >= looks; }
+    };
+    std::vector<SharedTexts> shared(static_cast<size_t>(n));
     sqlite3_stmt* h = st.handle();
     while (st.step()) {
         for (int c = 0; c < n; ++c) {
@@ -1469,19 +1477,25 @@ void DbQuery::doOpen() {
                 if ((k == FieldKind::Character || k == FieldKind::Memo) && type == SQLITE_TEXT) {
                     const char* t = reinterpret_cast<const char*>(sqlite3_column_text(h, c));
                     const QByteArrayView bytes(t, sqlite3_column_bytes(h, c));
-                    auto& cache = shared[size_t(c)];
+                    SharedTexts& cache = shared[size_t(c)];
+                    if (!cache.worthIt()) {
+                        rows_.emplace_back(QString::fromUtf8(bytes));
+                        continue;
+                    }
+                    ++cache.looks;
                     const QString* hit = nullptr;
-                    for (const auto& [b, text] : cache)
+                    for (const auto& [b, text] : cache.entries)
                         if (b == bytes) {
                             hit = &text;
                             break;
                         }
                     if (hit) {
+                        ++cache.hits;
                         rows_.emplace_back(*hit);
                     } else {
                         QString text = QString::fromUtf8(bytes);
-                        if (cache.size() < kSharedTexts)
-                            cache.emplace_back(bytes.toByteArray(), text);
+                        if (cache.entries.size() < kSharedTexts)
+                            cache.entries.emplace_back(bytes.toByteArray(), text);
                         rows_.emplace_back(std::move(text));
                     }
                     continue;
