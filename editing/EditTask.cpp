@@ -7,6 +7,7 @@
 #include "editing/TimeSpinBox.h"
 #include "editing/uEditFeature.h"
 #include "users/uEditDeveloper.h"
+#include "widgets/DialogFlags.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/LookupCombo.h"
 #include "widgets/MessageBoxes.h"
@@ -93,8 +94,7 @@ QString numberText(double v) {
 } // namespace
 
 TfrmEditTask::TfrmEditTask(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(parent, kFixedDialogFlags) {
     setObjectName(QStringLiteral("frmEditTask"));
     setWindowTitle(QStringLiteral("Edit Task"));
     setFont(QFont(QStringLiteral("Arial"), 8));

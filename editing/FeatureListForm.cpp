@@ -5,6 +5,7 @@
 #include "data/ProjectData.h"
 #include "editing/EditingHelp.h"
 #include "editing/uEditFeature.h"
+#include "widgets/DialogFlags.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
 
@@ -87,8 +88,7 @@ QVariant TFeatureListModel::headerData(int section, Qt::Orientation orientation,
 }
 
 TfrmFeaturesList::TfrmFeaturesList(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(parent, kFixedDialogFlags) {
     setObjectName(QStringLiteral("frmFeaturesList"));
     setWindowTitle(QStringLiteral("Features List"));
     setFont(QFont(QStringLiteral("Arial"), 8));

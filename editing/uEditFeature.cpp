@@ -4,6 +4,7 @@
 #include "data/GlobalData.h"
 #include "data/ProjectData.h"
 #include "editing/EditingHelp.h"
+#include "widgets/DialogFlags.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/LookupCombo.h"
 #include "widgets/MessageBoxes.h"
@@ -26,8 +27,7 @@ const QString kDescription = QStringLiteral("Description");
 } // namespace
 
 TfrmEditFeature::TfrmEditFeature(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(parent, kFixedDialogFlags) {
     setObjectName(QStringLiteral("frmEditFeature"));
     setWindowTitle(QStringLiteral("Edit Feature"));
     setFont(QFont(QStringLiteral("Arial"), 8));

@@ -3,6 +3,7 @@
 #include "data/Dataset.h"
 #include "data/GlobalData.h"
 #include "data/ProjectData.h"
+#include "widgets/DialogFlags.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/HelpRouter.h"
 #include "widgets/LookupCombo.h"
@@ -36,8 +37,7 @@ void setProjectSelectorText(ProjectSelectorText show) {
 }
 
 TfrmEditProject::TfrmEditProject(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(parent, kFixedDialogFlags) {
     setObjectName(QStringLiteral("frmEditProject"));
     setWindowTitle(QStringLiteral("Edit Project"));
     setFixedSize(kClientWidth, kClientHeight);

@@ -1,6 +1,7 @@
 #include "users/AboutForm.h"
 
 #include "version.h"
+#include "widgets/DialogFlags.h"
 
 #include <QDesktopServices>
 #include <QFrame>
@@ -49,8 +50,7 @@ const QUrl& TfrmAbout::websiteUrl() {
 }
 
 TfrmAbout::TfrmAbout(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(parent, kFixedDialogFlags) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Pelloran"));
     setFixedSize(kClientWidth, kClientHeight);

@@ -4,6 +4,7 @@
 #include "data/Passwords.h"
 #include "data/ProjectData.h"
 #include "users/uWizHeaderComp.h"
+#include "widgets/DialogFlags.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
 
@@ -39,8 +40,7 @@ void cancelPending(DbDataset* ds) noexcept {
 } // namespace
 
 TfrmGettingStarted::TfrmGettingStarted(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(parent, kFixedDialogFlags) {
     setObjectName(QStringLiteral("frmGettingStarted"));
     setWindowTitle(QStringLiteral("Getting Started Wizard"));
     QFont f(QStringLiteral("MS Sans Serif"));

@@ -3,6 +3,7 @@
 #include "data/Dataset.h"
 #include "data/GlobalData.h"
 #include "data/Passwords.h"
+#include "widgets/DialogFlags.h"
 #include "widgets/HelpRouter.h"
 #include "widgets/MessageBoxes.h"
 
@@ -29,8 +30,7 @@ QString upperAsciiLetters(const QString& s) {
 } // namespace
 
 TfrmLogin::TfrmLogin(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(parent, kFixedDialogFlags) {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(QStringLiteral("Login"));
     setFixedSize(kClientWidth, kClientHeight);

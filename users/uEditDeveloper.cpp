@@ -3,6 +3,7 @@
 #include "data/Dataset.h"
 #include "data/GlobalData.h"
 #include "data/Passwords.h"
+#include "widgets/DialogFlags.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/HelpRouter.h"
 #include "widgets/LookupCombo.h"
@@ -26,8 +27,7 @@ const QString kIdField = QStringLiteral("Developer ID");
 } // namespace
 
 TfrmEditDeveloper::TfrmEditDeveloper(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(parent, kFixedDialogFlags) {
     setObjectName(QStringLiteral("frmEditDeveloper"));
     setWindowTitle(QStringLiteral("Edit User"));
     setFixedSize(kClientWidth, kClientHeight);

@@ -4,6 +4,7 @@
 #include "data/GlobalData.h"
 #include "users/UserAdmin.h"
 #include "widgets/DataGrid.h"
+#include "widgets/DialogFlags.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/GridTableModel.h"
 #include "widgets/HelpRouter.h"
@@ -75,8 +76,7 @@ GridColumn textColumn(const QString& field, const QString& caption, int width,
 } // namespace
 
 TfrmOptions::TfrmOptions(IOptionsTarget& target, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    : QDialog(parent, kFixedDialogFlags)
     , target_(target) {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Options"));
