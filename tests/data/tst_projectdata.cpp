@@ -3,6 +3,7 @@
 #include "data/GlobalData.h"
 #include "data/Passwords.h"
 #include "data/ProjectData.h"
+#include "tests/common/TestRows.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -38,15 +39,7 @@ class TstProjectData : public QObject {
     DbConnection& conn() { return globals_->Connection(); }
 
     int add(const QString& table, const QVariantMap& values) {
-        DbTable t(conn(), table);
-        if (table == QLatin1String("Developers"))
-            t.applyPassword(kTablePassword);
-        t.open();
-        t.append();
-        for (auto it = values.begin(); it != values.end(); ++it)
-            t.fieldByName(it.key()).setValue(it.value());
-        t.post();
-        return t.field(0).asInteger();
+        return addRow(conn(), table, values);
     }
     int addTask(int feature, int developer, const QString& name, double elapsed = 0,
                 const QString& status = QStringLiteral("Not Started"), int priority = 3) {
@@ -58,17 +51,7 @@ class TstProjectData : public QObject {
                                              {"Status", status},
                                              {"Priority", priority}});
     }
-    QStringList historyOf(int taskID) {
-        QStringList lines;
-        DbTable h(conn(), QStringLiteral("History"));
-        h.setIndexName(QStringLiteral("TASK ID"));
-        h.setRange(QStringLiteral("Task ID"), taskID);
-        h.open();
-        for (; !h.eof(); h.next())
-            lines << h.fieldByName(QStringLiteral("Action Description")).asString() + u'|' +
-                         h.fieldByName(QStringLiteral("Change Description")).asString();
-        return lines;
-    }
+    QStringList historyOf(int taskID) { return historyLines(conn(), taskID); }
     void selectTask(int taskID) {
         QVERIFY(projects_->sqlSchedule->locate(QStringLiteral("Task ID"), taskID));
     }

@@ -5,6 +5,7 @@
 #include "data/Dataset.h"
 #include "data/GlobalData.h"
 #include "data/ProjectData.h"
+#include "tests/common/TestRows.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
 
@@ -61,15 +62,7 @@ struct EditingFixture {
     DbConnection& conn() { return globals->Connection(); }
 
     int add(const QString& table, const QVariantMap& values) {
-        DbTable t(conn(), table);
-        if (t.def().encrypted)
-            t.applyPassword(kTablePassword);
-        t.open();
-        t.append();
-        for (auto it = values.begin(); it != values.end(); ++it)
-            t.fieldByName(it.key()).setValue(it.value());
-        t.post();
-        return t.field(0).asInteger();
+        return addRow(conn(), table, values);
     }
     int addFeature(int project, const QString& name) {
         return add(QStringLiteral("Features"), {{"Project ID", project}, {"Name", name}});

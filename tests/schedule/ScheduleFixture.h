@@ -6,6 +6,7 @@
 #include "data/GlobalData.h"
 #include "data/Passwords.h"
 #include "data/ProjectData.h"
+#include "tests/common/TestRows.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
 
@@ -70,15 +71,7 @@ struct ScheduleFixture {
     DbConnection& conn() { return globals->Connection(); }
 
     int add(const QString& table, const QVariantMap& values) {
-        DbTable t(conn(), table);
-        if (t.def().encrypted)
-            t.applyPassword(kTablePassword);
-        t.open();
-        t.append();
-        for (auto it = values.begin(); it != values.end(); ++it)
-            t.fieldByName(it.key()).setValue(it.value());
-        t.post();
-        return t.field(0).asInteger();
+        return addRow(conn(), table, values);
     }
     int addFeature(int project, const QString& name) {
         return add(QStringLiteral("Features"), {{"Project ID", project}, {"Name", name}});
@@ -105,17 +98,7 @@ struct ScheduleFixture {
                                                {"Modified Datestamp", stamp}});
     }
     // "Action|Change" of every History row of the task, in stored order.
-    QStringList history(int taskID) {
-        QStringList rows;
-        DbTable h(conn(), QStringLiteral("History"));
-        h.setIndexName(QStringLiteral("TASK ID"));
-        h.setRange(QStringLiteral("Task ID"), taskID);
-        h.open();
-        for (; !h.eof(); h.next())
-            rows << h.fieldByName(QStringLiteral("Action Description")).asString() + u'|' +
-                        h.fieldByName(QStringLiteral("Change Description")).asString();
-        return rows;
-    }
+    QStringList history(int taskID) { return historyLines(conn(), taskID); }
     bool taskStored(int taskID) {
         DbTable t(conn(), QStringLiteral("Tasks"));
         t.open();
