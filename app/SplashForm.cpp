@@ -1,6 +1,7 @@
 #include "app/SplashForm.h"
 
 #include "version.h"
+#include "widgets/CrispPixmap.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -37,7 +38,7 @@ TfrmSplash::~TfrmSplash() {
 }
 
 QPixmap TfrmSplash::splashPicture() {
-    QPixmap pm(kWidth, kHeight);
+    QPixmap pm = crispPixmap(QSize(kWidth, kHeight));
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
 
@@ -45,7 +46,7 @@ QPixmap TfrmSplash::splashPicture() {
     QLinearGradient ground(0, 0, kWidth, kHeight);
     ground.setColorAt(0.0, QColor(0x3B, 0x5B, 0x70));
     ground.setColorAt(1.0, QColor(0x1B, 0x2B, 0x38));
-    p.fillRect(pm.rect(), ground);
+    p.fillRect(logicalRect(pm), ground);
 
     // A few schedule bars at the right, as a quiet hint of what the program does.
     const QColor bars[] = {QColor(0x9D, 0xB9, 0xC8), QColor(0xCE, 0xDC, 0xE3),
@@ -92,6 +93,6 @@ QPixmap TfrmSplash::splashPicture() {
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(QColor(0x10, 0x1A, 0x22));
     p.setBrush(Qt::NoBrush);
-    p.drawRect(pm.rect().adjusted(0, 0, -1, -1));
+    p.drawRect(logicalRect(pm).adjusted(0, 0, -1, -1));
     return pm;
 }

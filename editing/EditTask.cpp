@@ -7,6 +7,7 @@
 #include "editing/TimeSpinBox.h"
 #include "editing/uEditFeature.h"
 #include "users/uEditDeveloper.h"
+#include "widgets/CrispPixmap.h"
 #include "widgets/DialogFlags.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/LookupCombo.h"
@@ -79,11 +80,11 @@ QString upperAsciiLetters(const QString& s) {
 }
 
 QIcon priorityIcon(int priority) {
-    QPixmap pm(16, 16);
+    QPixmap pm = crispPixmap(QSize(16, 16));
     pm.fill(Qt::transparent);
     QPainter painter(&pm);
     painter.setRenderHint(QPainter::Antialiasing);
-    PriorityIcons::paint(&painter, pm.rect(), priority);
+    PriorityIcons::paint(&painter, logicalRect(pm), priority);
     painter.end();
     return QIcon(pm);
 }

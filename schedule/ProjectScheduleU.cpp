@@ -313,6 +313,8 @@ void TfrmProjectSchedule::FormShow() {
     loadGridSettings();
     // Centred on the screen it opens on, never larger than that screen.
     UserSettings::centreOnScreen(*this);
+    // The keys of the task list (Enter, Ins, Del) work straight away.
+    fraTaskList->gridSchedule->setFocus();
 }
 
 void TfrmProjectSchedule::FormClose() {

@@ -1,6 +1,7 @@
 #include "users/AboutForm.h"
 
 #include "version.h"
+#include "widgets/CrispPixmap.h"
 #include "widgets/DialogFlags.h"
 
 #include <QDesktopServices>
@@ -120,7 +121,7 @@ void TfrmAbout::FormCreate() {
 }
 
 QPixmap TfrmAbout::productPicture() {
-    QPixmap pm(129, 217);
+    QPixmap pm = crispPixmap(QSize(129, 217));
     pm.fill(Qt::white);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -129,7 +130,7 @@ QPixmap TfrmAbout::productPicture() {
     QLinearGradient band(0, 0, 0, 217);
     band.setColorAt(0, QColor(0x5E, 0x6E, 0x8C));
     band.setColorAt(1, QColor(0x2E, 0x3A, 0x52));
-    p.fillRect(pm.rect(), band);
+    p.fillRect(logicalRect(pm), band);
     for (int i = 0; i < 3; ++i) {
         const QRectF card(18 + i * 6, 40 + i * 34, 90, 60);
         p.setPen(QPen(QColor(0x20, 0x28, 0x38), 1.2));

@@ -4,6 +4,7 @@
 #include "data/Passwords.h"
 #include "data/ProjectData.h"
 #include "users/uWizHeaderComp.h"
+#include "widgets/CrispPixmap.h"
 #include "widgets/DialogFlags.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
@@ -298,11 +299,11 @@ void TfrmGettingStarted::tsFirstProjectEnter() {
 }
 
 QPixmap TfrmGettingStarted::sidePicture() {
-    QPixmap pm(kPictureWidth, kPictureHeight);
+    QPixmap pm = crispPixmap(QSize(kPictureWidth, kPictureHeight));
     QPainter p(&pm);
     // The header's ground, without its bottom line, repeated downwards.
     const QImage pattern = TzevWizHeader::headerPattern().copy(0, 0, 1, 39);
-    p.drawTiledPixmap(pm.rect(), QPixmap::fromImage(pattern.scaled(kPictureWidth, 39)));
+    p.drawTiledPixmap(logicalRect(pm), QPixmap::fromImage(pattern.scaled(kPictureWidth, 39)));
     p.setRenderHint(QPainter::Antialiasing);
 
     // Calendar page with a shadow, a red top band, rings and a grid of days.

@@ -3,6 +3,7 @@
 #include "data/Dataset.h"
 #include "data/GlobalData.h"
 #include "data/Passwords.h"
+#include "widgets/CrispPixmap.h"
 #include "widgets/DialogFlags.h"
 #include "widgets/HelpRouter.h"
 #include "widgets/MessageBoxes.h"
@@ -114,7 +115,7 @@ void TfrmLogin::btnOKClick() {
 }
 
 QPixmap TfrmLogin::loginPicture() {
-    QPixmap pm(63, 64);
+    QPixmap pm = crispPixmap(QSize(63, 64));
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
