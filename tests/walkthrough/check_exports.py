@@ -116,9 +116,9 @@ def read_html(path):
 
 
 # ---------------------------------------------------------------- comparing
-def parse_spec(spec):
+def parse_expectation(expectation):
     out = {}
-    for part in spec.split("|"):
+    for part in expectation.split("|"):
         key, _, value = part.partition("=")
         out[key] = value
     return out
@@ -134,8 +134,8 @@ def same_value(cell, wanted, need_number_cell):
     return cell.is_number or not need_number_cell
 
 
-def check_row(where, header, row, spec, need_number_cell):
-    for column, wanted in spec.items():
+def check_row(where, header, row, expectation, need_number_cell):
+    for column, wanted in expectation.items():
         if column not in header:
             fail(f"{where}: no column {column!r} in {header}")
         cell = row[header.index(column)] if header.index(column) < len(row) else Cell("", False)
@@ -145,16 +145,16 @@ def check_row(where, header, row, spec, need_number_cell):
 
 
 def check(where, header, rows, foot, args, need_number_cell):
-    row_specs = [parse_spec(a) for a in args if not a.startswith("sum:")]
+    row_expectations = [parse_expectation(a) for a in args if not a.startswith("sum:")]
     sum_spec = {}
     for a in args:
         if a.startswith("sum:"):
-            sum_spec.update(parse_spec(a[4:]))
-    data_rows = rows[: len(row_specs)]
-    if len(rows) - len(foot) != len(row_specs):
-        fail(f"{where}: {len(rows) - len(foot)} task rows, expected {len(row_specs)}: {rows}")
-    for i, (row, spec) in enumerate(zip(data_rows, row_specs)):
-        check_row(f"{where} row {i + 1}", header, row, spec, need_number_cell)
+            sum_spec.update(parse_expectation(a[4:]))
+    data_rows = rows[: len(row_expectations)]
+    if len(rows) - len(foot) != len(row_expectations):
+        fail(f"{where}: {len(rows) - len(foot)} task rows, expected {len(row_expectations)}: {rows}")
+    for i, (row, expectation) in enumerate(zip(data_rows, row_expectations)):
+        check_row(f"{where} row {i + 1}", header, row, expectation, need_number_cell)
     if sum_spec:
         if not foot:
             fail(f"{where}: no footer sums")
