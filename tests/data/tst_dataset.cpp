@@ -1,6 +1,7 @@
 // What the dataset layer promises every window: text forms, nulls, widths,
 // ids, locate, both parameter forms, master/detail, events and transactions.
 #include "data/Dataset.h"
+#include "tests/common/TestRows.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -16,13 +17,17 @@ class TstDataset : public QObject {
     std::unique_ptr<DbConnection> conn_;
 
     int addProject(const QString& name, QVariant defaultDeveloper = {}) {
-        DbTable t(*conn_, QStringLiteral("Projects"));
-        t.open();
-        t.append();
-        t.fieldByName(QStringLiteral("Name")).setAsString(name);
-        t.fieldByName(QStringLiteral("Default Developer ID")).setValue(defaultDeveloper);
-        t.post();
-        return t.fieldByName(QStringLiteral("Project ID")).asInteger();
+        return addRow(*conn_, QStringLiteral("Projects"),
+                      {{"Name", name}, {"Default Developer ID", defaultDeveloper}});
+    }
+
+    // Project "One" with one feature, project "Two" with two.
+    std::pair<int, int> twoProjectsWithFeatures() {
+        const int p1 = addProject(QStringLiteral("One"));
+        const int p2 = addProject(QStringLiteral("Two"));
+        for (int p : {p1, p2, p2})
+            addRow(*conn_, QStringLiteral("Features"), {{"Project ID", p}});
+        return {p1, p2};
     }
 
 private slots:
@@ -213,15 +218,7 @@ private slots:
     }
 
     void queryFollowsItsMaster() {
-        const int p1 = addProject(QStringLiteral("One"));
-        const int p2 = addProject(QStringLiteral("Two"));
-        DbTable features(*conn_, QStringLiteral("Features"));
-        features.open();
-        for (int p : {p1, p2, p2}) {
-            features.append();
-            features.fieldByName(QStringLiteral("Project ID")).setAsInteger(p);
-            features.post();
-        }
+        const auto [p1, p2] = twoProjectsWithFeatures();
         DbTable projects(*conn_, QStringLiteral("Projects"));
         DbQuery q(*conn_,
                   QStringLiteral("select * from features where \"Project ID\" = :\"Project ID\""));
@@ -244,15 +241,7 @@ private slots:
     }
 
     void tableMasterLinkShowsOnlyTheMastersRows() {
-        const int p1 = addProject(QStringLiteral("One"));
-        const int p2 = addProject(QStringLiteral("Two"));
-        DbTable features(*conn_, QStringLiteral("Features"));
-        features.open();
-        for (int p : {p1, p2, p2}) {
-            features.append();
-            features.fieldByName(QStringLiteral("Project ID")).setAsInteger(p);
-            features.post();
-        }
+        const auto [p1, p2] = twoProjectsWithFeatures();
         DbTable projects(*conn_, QStringLiteral("Projects"));
         projects.open();
         DbTable linked(*conn_, QStringLiteral("Features"));
