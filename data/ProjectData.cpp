@@ -189,6 +189,12 @@ int TdmProjects::GetDefaultDeveloper(int projectID) {
     return f.asInteger();
 }
 
+int TdmProjects::CurrentProjectID() const {
+    return dbProjects->hasCurrent()
+               ? dbProjects->fieldByName(QStringLiteral("Project ID")).asInteger()
+               : 0;
+}
+
 int TdmProjects::GetProjectCount() {
     sqlProjectCount->close();
     sqlProjectCount->open();

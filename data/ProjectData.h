@@ -44,6 +44,8 @@ public:
     void ChangeTask(const QString& fieldName, const QVariant& value);
     int GetDefaultDeveloper(int projectID);
     int GetProjectCount();
+    // The current project's "Project ID"; 0 when there is no project.
+    int CurrentProjectID() const;
 
     // Close and open the schedule again and move back to the task.
     void reopenScheduleAt(int taskID);

@@ -317,11 +317,6 @@ void TfrmEditTask::FormCreate() {
     cmbDeveloper->loadFrom(*sqlDevelopers, kDeveloperID, kName);
 }
 
-int TfrmEditTask::currentProjectID() const {
-    DbTable* projects = dmProjects->dbProjects;
-    return projects->hasCurrent() ? projects->fieldByName(kProjectID).asInteger() : 0;
-}
-
 int TfrmEditTask::taskID() const {
     return dbTasks->hasCurrent() ? dbTasks->fieldByName(kTaskID).asInteger() : 0;
 }
@@ -339,7 +334,7 @@ void TfrmEditTask::sqlFeaturesAfterOpen() {
 
 void TfrmEditTask::dbTasksNewRecord() {
     dbTasks->fieldByName(kDeveloperID)
-        .setAsInteger(dmProjects->GetDefaultDeveloper(currentProjectID()));
+        .setAsInteger(dmProjects->GetDefaultDeveloper(dmProjects->CurrentProjectID()));
     dbTasks->fieldByName(kElapsedTime).setAsFloat(0);
     dbTasks->fieldByName(kPriority).setAsInteger(3);
     dbTasks->fieldByName(kStatus).setAsString(QStringLiteral("Not Started"));
@@ -473,7 +468,7 @@ void TfrmEditTask::btnOKClick() {
     }
 
     const QString featureName = asStoredName(typed);
-    const int projectID = currentProjectID();
+    const int projectID = dmProjects->CurrentProjectID();
     int count = 0;
     {
         struct Closer {

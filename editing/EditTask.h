@@ -116,7 +116,6 @@ private:
     void btnAddFeatureClick();
     void btnAddDeveloperClick();
 
-    int currentProjectID() const;
     int findFeature(const QString& name, int projectID);
     bool taskStillStored();
 

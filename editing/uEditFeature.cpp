@@ -118,10 +118,8 @@ int TfrmEditFeature::featureID() const {
 }
 
 void TfrmEditFeature::dbFeaturesNewRecord() {
-    DbTable* projects = dmProjects->dbProjects;
-    if (projects->hasCurrent())
-        dbFeatures->fieldByName(kProjectID)
-            .setAsInteger(projects->fieldByName(kProjectID).asInteger());
+    if (const int projectID = dmProjects->CurrentProjectID())
+        dbFeatures->fieldByName(kProjectID).setAsInteger(projectID);
 }
 
 void TfrmEditFeature::beginAdd() {

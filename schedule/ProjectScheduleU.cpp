@@ -292,10 +292,8 @@ void TfrmProjectSchedule::refreshProjectSelector() {
     for (; !projects.eof(); projects.next())
         items.append({projects.fieldByName(QStringLiteral("Project ID")).asInteger(),
                       projects.fieldByName(QStringLiteral("Name")).asString()});
-    DbTable* current = dmProjects->dbProjects;
     cmbProjectAction->setItems(items);
-    cmbProjectAction->setKeyValue(
-        current->hasCurrent() ? current->fieldByName(QStringLiteral("Project ID")).asInteger() : 0);
+    cmbProjectAction->setKeyValue(dmProjects->CurrentProjectID());
 }
 
 void TfrmProjectSchedule::loadWindowSettings() {
@@ -394,10 +392,8 @@ void TfrmProjectSchedule::btnAddProjectClick() {
 }
 
 void TfrmProjectSchedule::btnEditProjectClick() {
-    DbTable* projects = dmProjects->dbProjects;
-    if (!projects->hasCurrent())
-        return;
-    EditProject(projects->fieldByName(QStringLiteral("Project ID")).asInteger(), this);
+    if (const int projectID = dmProjects->CurrentProjectID())
+        EditProject(projectID, this);
 }
 
 void TfrmProjectSchedule::btnFeaturesListClick() {

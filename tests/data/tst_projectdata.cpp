@@ -126,6 +126,7 @@ private slots:
         QCOMPARE(window_.caption, QStringLiteral("My incomplete tasks: 1"));
         QVERIFY(window_.enabled);
         QVERIFY(projects_->dbProjects->locate(QStringLiteral("Project ID"), otherProject_));
+        QCOMPARE(projects_->CurrentProjectID(), otherProject_);
         QCOMPARE(window_.caption, QStringLiteral("My incomplete tasks: 1"));
     }
 
@@ -136,6 +137,7 @@ private slots:
         QCOMPARE(projects_->sqlSchedule->paramByName(QStringLiteral("Project ID")).asInteger(), 0);
         QCOMPARE(window_.caption, QStringLiteral("My incomplete tasks: 0"));
         QCOMPARE(projects_->GetProjectCount(), 0);
+        QCOMPARE(projects_->CurrentProjectID(), 0);
         projects_->ChangeTask(QStringLiteral("Status"),
                               QStringLiteral("Complete")); // nothing focused: nothing happens
     }
