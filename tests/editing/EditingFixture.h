@@ -5,6 +5,7 @@
 #include "data/Dataset.h"
 #include "data/GlobalData.h"
 #include "data/ProjectData.h"
+#include "tests/common/Modal.h"
 #include "tests/common/TestRows.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
@@ -90,17 +91,7 @@ struct EditingFixture {
         return q.field(0).asInteger();
     }
     // "Action|Change" of every History row of the task, oldest first.
-    QStringList history(int taskID) {
-        QStringList rows;
-        DbTable h(conn(), QStringLiteral("History"));
-        h.setIndexName(QStringLiteral("TASK ID"));
-        h.setRange(QStringLiteral("Task ID"), taskID);
-        h.open();
-        for (; !h.eof(); h.next())
-            rows << h.fieldByName(QStringLiteral("Action Description")).asString() + u'|' +
-                        h.fieldByName(QStringLiteral("Change Description")).asString();
-        return rows;
-    }
+    QStringList history(int taskID) { return historyLines(conn(), taskID); }
     // The ids of the schedule's rows.
     QList<int> scheduled() {
         QList<int> ids;
@@ -112,39 +103,6 @@ struct EditingFixture {
         return ids;
     }
 };
-
-// Runs `open`, which shows a modal dialog of type D; `script` drives the dialog
-// from inside its event loop. A dialog the script leaves open is closed
-// afterwards so that a failing test cannot hang. Returns whether a D was shown;
-// `leftOpen` tells whether it was still open when the script ended.
-template <class D>
-bool whileModal(const std::function<void()>& open, const std::function<void(D*)>& script,
-                bool* leftOpen = nullptr) {
-    bool found = false;
-    bool stillOpen = false;
-    QObject guard; // a dialog that never opens leaves no timer behind
-    QTimer::singleShot(0, &guard, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        auto* dlg = qobject_cast<D*>(modal);
-        if (!dlg) {
-            if (modal)
-                modal->close();
-            return;
-        }
-        found = true;
-        if (!QTest::qWaitForWindowActive(dlg))
-            qWarning("the dialog did not become active");
-        QPointer<D> alive(dlg);
-        script(dlg);
-        stillOpen = alive && alive->isVisible();
-        if (stillOpen)
-            alive->reject();
-    });
-    open();
-    if (leftOpen)
-        *leftOpen = stillOpen;
-    return found;
-}
 
 // Replaces what a line box or spin box holds by typing, as a user would.
 inline void typeInto(QWidget* box, const QString& text) {

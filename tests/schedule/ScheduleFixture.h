@@ -6,6 +6,7 @@
 #include "data/GlobalData.h"
 #include "data/Passwords.h"
 #include "data/ProjectData.h"
+#include "tests/common/Modal.h"
 #include "tests/common/TestRows.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
@@ -61,9 +62,7 @@ struct ScheduleFixture {
     }
     ~ScheduleFixture() {
         ErrorHandling::setUnexpectedHandler({});
-        while (Msg::answersQueued())
-            Msg::information(nullptr, QString());
-        Msg::takeShown();
+        drainMessageAnswers();
         projects.reset();
         globals.reset();
     }
@@ -109,27 +108,3 @@ struct ScheduleFixture {
         return q->hasCurrent() ? q->fieldByName(QStringLiteral("Task ID")).asInteger() : 0;
     }
 };
-
-// Runs `open`, which shows a modal dialog of type D; `script` drives it from
-// inside its event loop. A dialog left open is closed so a failing test cannot
-// hang. Returns whether a D was the active modal window.
-template <class D>
-bool whileModal(const std::function<void()>& open, const std::function<void(D*)>& script) {
-    bool found = false;
-    QObject guard;
-    QTimer::singleShot(0, &guard, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        auto* dlg = qobject_cast<D*>(modal);
-        if (!dlg) {
-            if (modal)
-                modal->close();
-            return;
-        }
-        found = true;
-        script(dlg);
-        if (dlg->isVisible())
-            dlg->reject();
-    });
-    open();
-    return found;
-}

@@ -5,6 +5,7 @@
 #include "data/GlobalData.h"
 #include "data/Passwords.h"
 #include "data/ProjectData.h"
+#include "tests/common/Modal.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QApplication>
@@ -38,39 +39,13 @@ struct DataFixture {
     }
 };
 
-// Answers left over by a test must not reach the next one.
-inline void drainMessageAnswers() {
-    while (Msg::answersQueued())
-        Msg::information(nullptr, QString());
-    Msg::takeShown();
-}
-
 // Runs `show` (which opens a modal dialog of type D and returns its result);
-// `script` drives the dialog from inside its event loop. A dialog the script
-// leaves open is closed afterwards so a failing test cannot hang;
-// `leftOpen` tells whether that was needed.
+// `script` drives the dialog from inside its event loop (see whileModal).
 template <class D, class R>
 R driveModal(const std::function<R()>& show, const std::function<void(D*)>& script,
              bool* leftOpen = nullptr) {
-    bool found = false;
-    bool open = false;
-    QTimer::singleShot(0, [&] {
-        auto* dlg = qobject_cast<D*>(QApplication::activeModalWidget());
-        found = dlg != nullptr;
-        if (!dlg)
-            return;
-        // Focus checks and typed keys need the dialog to be the active window.
-        if (!QTest::qWaitForWindowActive(dlg))
-            qWarning("the dialog did not become active");
-        script(dlg);
-        open = dlg->isVisible();
-        if (open)
-            dlg->done(QDialog::Rejected);
-    });
-    R result = show();
-    if (!found)
+    R result{};
+    if (!whileModal<D>([&] { result = show(); }, script, leftOpen))
         qWarning("the expected dialog was not the active modal window");
-    if (leftOpen)
-        *leftOpen = open;
     return result;
 }
