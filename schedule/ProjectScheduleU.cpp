@@ -28,24 +28,14 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include <algorithm>
+
 TfrmProjectSchedule* frmProjectSchedule = nullptr;
 
 namespace {
-// Runs a command; an error ends it and goes to the central handler, never
-// back through Qt's signal delivery.
-template <class F> void guarded(F&& f) {
-    try {
-        f();
-    } catch (...) {
-        ErrorHandling::handleUnexpected(std::current_exception());
-    }
-}
+// Runs a command handler of the window or of its quick actions.
 template <class T> void runCommand(T* target, void (T::*handler)()) {
-    try {
-        (target->*handler)();
-    } catch (...) {
-        ErrorHandling::handleUnexpected(std::current_exception());
-    }
+    ErrorHandling::guarded([target, handler] { (target->*handler)(); });
 }
 } // namespace
 
@@ -160,7 +150,8 @@ void TfrmProjectSchedule::createCommands() {
     on(btnAbout, &TfrmProjectSchedule::btnAboutClick);
     connect(cmbProjectAction, &TProjectSelectorAction::projectChosen, this, [this](int id) {
         // The schedule follows the projects table through its master link.
-        guarded([&] { dmProjects->dbProjects->locate(QStringLiteral("Project ID"), id); });
+        ErrorHandling::guarded(
+            [&] { dmProjects->dbProjects->locate(QStringLiteral("Project ID"), id); });
     });
 }
 
@@ -239,7 +230,7 @@ void TfrmProjectSchedule::FormCreate() {
     fraTaskList->addAction(btnEditTask);
     fraTaskList->setContextActions({btnAddTask, btnEditTask, btnAddHour, nullptr, btnDeleteTask});
     connect(fraTaskList, &TfraTaskList::editTaskRequested, this,
-            [this] { guarded([this] { DoEditTask(); }); });
+            [this] { ErrorHandling::guarded([this] { DoEditTask(); }); });
     quickActions = new TQuickActions(*dmGlobals, *dmProjects, *fraTaskList, this);
     quickActions->setNotesCommands(btnTaskNotes, navToggleNotes);
     auto quick = [this](QAction* a, void (TQuickActions::*handler)()) {
@@ -257,9 +248,9 @@ void TfrmProjectSchedule::FormCreate() {
 
     // The selector follows the current project, whoever moves it.
     connect(dmProjects->dbProjects, &DbDataset::afterOpen, this,
-            [this] { guarded([this] { refreshProjectSelector(); }); });
+            [this] { ErrorHandling::guarded([this] { refreshProjectSelector(); }); });
     connect(dmProjects->dbProjects, &DbDataset::afterScroll, this,
-            [this] { guarded([this] { refreshProjectSelector(); }); });
+            [this] { ErrorHandling::guarded([this] { followCurrentProject(); }); });
     setProjectSelectorText([this](const QString&) { refreshProjectSelector(); });
 
     // 2. The side panel's count and items, now that the window exists.
@@ -283,6 +274,20 @@ void TfrmProjectSchedule::FormDestroy() {
     // The frame goes before the data modules it listens to.
     delete fraTaskList;
     fraTaskList = nullptr;
+}
+
+void TfrmProjectSchedule::followCurrentProject() {
+    // Moving between known projects needs no new list; a project the list
+    // does not hold yet (added meanwhile) does.
+    const int projectID = dmProjects->CurrentProjectID();
+    const auto& items = cmbProjectAction->items();
+    const bool known =
+        projectID == 0 || std::any_of(items.begin(), items.end(),
+                                      [&](const auto& item) { return item.first == projectID; });
+    if (known)
+        cmbProjectAction->setKeyValue(projectID);
+    else
+        refreshProjectSelector();
 }
 
 void TfrmProjectSchedule::refreshProjectSelector() {
@@ -323,7 +328,7 @@ void TfrmProjectSchedule::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!shown_) {
         shown_ = true;
-        guarded([this] { FormShow(); });
+        ErrorHandling::guarded([this] { FormShow(); });
     }
 }
 

@@ -92,6 +92,7 @@ public:
     // The project selector's list, read again from the projects table, and
     // its choice set to the current project.
     void refreshProjectSelector();
+    void followCurrentProject();
 
     // Menus and toolbars are fixed: no menu to switch toolbars off.
     QMenu* createPopupMenu() override { return nullptr; }
