@@ -6,6 +6,7 @@
 #include "reporting/zevErrorReportIntf.h"
 #include "users/uWizHeaderComp.h"
 #include "widgets/ErrorHandling.h"
+#include "widgets/WaitCursor.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -37,13 +38,6 @@ __attribute__((noinline)) SourceLocation currentPosition(AddressResolver& resolv
     const auto ret = reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
     return resolver.resolve(ExceptionTracking::callSiteOf(ret));
 }
-
-struct WaitCursor {
-    WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 QLabel* wrappedLabel(const QString& text, QWidget* parent, const char* name) {
     auto* label = new QLabel(text, parent);

@@ -1,5 +1,7 @@
 #include "reporting/zevErrorReportIntf.h"
 
+#include "widgets/WaitCursor.h"
+
 #include <QCursor>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -224,17 +226,7 @@ QByteArray TErrorReporterRIO::transfer(QNetworkRequest request, const QByteArray
 int TErrorReporterRIO::ReportError(int ProductID, const QString& Version, const QString& Company,
                                    const QString& Email, const QString& UserMessage,
                                    const QString& Report) {
-    struct WaitCursor {
-        bool set = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-        WaitCursor() {
-            if (set)
-                QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-        }
-        ~WaitCursor() {
-            if (set)
-                QGuiApplication::restoreOverrideCursor();
-        }
-    } wait;
+    const WaitCursor wait;
 
     const QByteArray wsdl = transfer(QNetworkRequest(WSDLLocation), nullptr);
     const QUrl endpoint = ErrorReporterService::endpointFromWsdl(wsdl, WSDLLocation, Service, Port);

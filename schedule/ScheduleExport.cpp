@@ -2,6 +2,7 @@
 
 #include "widgets/DataGrid.h"
 #include "widgets/MessageBoxes.h"
+#include "widgets/WaitCursor.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -597,6 +598,7 @@ bool exportGrid(QWidget* parent, const DataGrid& grid, Format format, const QStr
         path += info.suffix;
     }
     try {
+        const WaitCursor wait;
         writeFile(grid, format, path, projectName);
     } catch (const ExportError& e) {
         Msg::error(parent, info.errorMessage.arg(e.message()));

@@ -1,6 +1,7 @@
 #include "schedule/SchedulePrint.h"
 
 #include "widgets/DataGrid.h"
+#include "widgets/WaitCursor.h"
 
 #include <QDate>
 #include <QDialogButtonBox>
@@ -303,6 +304,7 @@ bool printGrid(QWidget* parent, const DataGrid& grid, const QString& projectText
         return true;
     if (result != QDialog::Accepted)
         return false;
+    const WaitCursor wait;
     return printReport(printer, snap, title) > 0;
 }
 
