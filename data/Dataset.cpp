@@ -197,6 +197,14 @@ QString translateParameters(const QString& sql, QStringList& names) {
 
 } // namespace
 
+QString upperAsciiLetters(const QString& s) {
+    QString out = s;
+    for (QChar& c : out)
+        if (c >= u'a' && c <= u'z')
+            c = QChar(c.unicode() - (u'a' - u'A'));
+    return out;
+}
+
 // ---------------------------------------------------------------- statements
 
 DbStatement::DbStatement(DbConnection& conn, const QString& sql)
@@ -947,12 +955,7 @@ QVariant DbTable::sortKeyOf(const QVariantList& row) const {
     const int i = int(def_->field(index_->field) - def_->fields.constData());
     QVariant v = toStorage(row.at(i));
     if (index_->upper && v.isValid() && !v.isNull()) {
-        // The engine's upper() folds ASCII letters only; do the same.
-        QString s = v.toString();
-        for (QChar& c : s)
-            if (c >= u'a' && c <= u'z')
-                c = QChar(c.unicode() - 32);
-        v = s;
+        v = upperAsciiLetters(v.toString());
     }
     return v;
 }

@@ -22,6 +22,10 @@
 #include <optional>
 #include <vector>
 
+// Upper-cases the letters a to z and nothing else, exactly as the engine's
+// upper() and the upper-cased index keys (LOGINNAME) do.
+QString upperAsciiLetters(const QString& s);
+
 struct sqlite3;
 struct sqlite3_stmt;
 class DbConnection;

@@ -69,16 +69,6 @@ QString asStoredName(const QString& typed) {
     return s;
 }
 
-// The engine's upper() folds a to z only; the existence test must fold the
-// same way or a name with other letters would never count as present.
-QString upperAsciiLetters(const QString& s) {
-    QString out = s;
-    for (QChar& c : out)
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - (u'a' - u'A'));
-    return out;
-}
-
 QIcon priorityIcon(int priority) {
     QPixmap pm = crispPixmap(QSize(16, 16));
     pm.fill(Qt::transparent);

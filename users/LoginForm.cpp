@@ -19,15 +19,6 @@
 namespace {
 constexpr int kClientWidth = 347;
 constexpr int kClientHeight = 69;
-
-// The login name index keys on the name with a to z upper-cased and nothing else.
-QString upperAsciiLetters(const QString& s) {
-    QString out = s;
-    for (QChar& c : out)
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - (u'a' - u'A'));
-    return out;
-}
 } // namespace
 
 TfrmLogin::TfrmLogin(QWidget* parent)

@@ -172,6 +172,8 @@ private slots:
         for (; !u.eof(); u.next())
             order << u.fieldByName(QStringLiteral("LoginName")).asString();
         QCOMPARE(order, (QStringList{"Admin", "ADMIN", "zed"}));
+        // Only a to z are folded, as the index keys are.
+        QCOMPARE(upperAsciiLetters(QStringLiteral("ädmin-Zé")), QStringLiteral("äDMIN-Zé"));
     }
 
     void walkInIndexOrderAcrossPages() {
