@@ -189,7 +189,7 @@ int TdmProjects::GetDefaultDeveloper(int projectID) {
     return f.asInteger();
 }
 
-int TdmProjects::CurrentProjectID() const {
+int TdmProjects::currentProjectID() const {
     return dbProjects->hasCurrent()
                ? dbProjects->fieldByName(QStringLiteral("Project ID")).asInteger()
                : 0;

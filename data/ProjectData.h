@@ -45,7 +45,7 @@ public:
     int GetDefaultDeveloper(int projectID);
     int GetProjectCount();
     // The current project's "Project ID"; 0 when there is no project.
-    int CurrentProjectID() const;
+    int currentProjectID() const;
 
     // Close and open the schedule again and move back to the task.
     void reopenScheduleAt(int taskID);

@@ -3,10 +3,10 @@
 #include "data/Dataset.h"
 #include "data/GlobalData.h"
 #include "data/ProjectData.h"
+#include "editing/EditFeature.h"
 #include "editing/EditingHelp.h"
 #include "editing/TimeSpinBox.h"
-#include "editing/uEditFeature.h"
-#include "users/uEditDeveloper.h"
+#include "users/EditDeveloper.h"
 #include "widgets/CrispPixmap.h"
 #include "widgets/DialogFlags.h"
 #include "widgets/ErrorHandling.h"
@@ -112,7 +112,7 @@ TfrmEditTask::TfrmEditTask(QWidget* parent)
         return b;
     };
     auto timeBox = [this](const char* name) {
-        auto* s = new TTimeSpinBox(tsTask);
+        auto* s = new TimeSpinBox(tsTask);
         s->setObjectName(QString::fromLatin1(name));
         return s;
     };
@@ -166,7 +166,7 @@ TfrmEditTask::TfrmEditTask(QWidget* parent)
     labStatus->setBuddy(cmbStatus);
 
     labDeveloper = label(QStringLiteral("&Developer:"), "labDeveloper");
-    cmbDeveloper = new TLookupCombo(tsTask);
+    cmbDeveloper = new LookupCombo(tsTask);
     cmbDeveloper->setObjectName(QStringLiteral("cmbDeveloper"));
     labDeveloper->setBuddy(cmbDeveloper);
     btnAddDeveloper = smallButton("btnAddDeveloper");
@@ -255,7 +255,7 @@ TfrmEditTask::TfrmEditTask(QWidget* parent)
         if (!loading_ && index >= 0)
             dbTasks->fieldByName(kStatus).setAsString(cmbStatus->itemText(index));
     });
-    connect(cmbDeveloper, &TLookupCombo::keyChosen, this, [this](int key) {
+    connect(cmbDeveloper, &LookupCombo::keyChosen, this, [this](int key) {
         if (!loading_)
             dbTasks->fieldByName(kDeveloperID).setAsInteger(key);
     });
@@ -324,7 +324,7 @@ void TfrmEditTask::sqlFeaturesAfterOpen() {
 
 void TfrmEditTask::dbTasksNewRecord() {
     dbTasks->fieldByName(kDeveloperID)
-        .setAsInteger(dmProjects->GetDefaultDeveloper(dmProjects->CurrentProjectID()));
+        .setAsInteger(dmProjects->GetDefaultDeveloper(dmProjects->currentProjectID()));
     dbTasks->fieldByName(kElapsedTime).setAsFloat(0);
     dbTasks->fieldByName(kPriority).setAsInteger(3);
     dbTasks->fieldByName(kStatus).setAsString(QStringLiteral("Not Started"));
@@ -458,7 +458,7 @@ void TfrmEditTask::btnOKClick() {
     }
 
     const QString featureName = asStoredName(typed);
-    const int projectID = dmProjects->CurrentProjectID();
+    const int projectID = dmProjects->currentProjectID();
     int count = 0;
     {
         struct Closer {

@@ -14,8 +14,8 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class QToolButton;
-class TLookupCombo;
-class TTimeSpinBox;
+class LookupCombo;
+class TimeSpinBox;
 
 class TfrmEditTask : public QDialog {
     Q_OBJECT
@@ -42,15 +42,15 @@ public:
     QComboBox* cmbPriority = nullptr;
     QLabel* labTimesNote = nullptr;
     QLabel* labOriginalEstimate = nullptr;
-    TTimeSpinBox* txtOriginalEstimate = nullptr;
+    TimeSpinBox* txtOriginalEstimate = nullptr;
     QLabel* labCurrentEstimate = nullptr;
-    TTimeSpinBox* txtCurrentEstimate = nullptr;
+    TimeSpinBox* txtCurrentEstimate = nullptr;
     QLabel* labElapsedTime = nullptr;
-    TTimeSpinBox* txtElapsedTime = nullptr;
+    TimeSpinBox* txtElapsedTime = nullptr;
     QLabel* labStatus = nullptr;
     QComboBox* cmbStatus = nullptr;
     QLabel* labDeveloper = nullptr;
-    TLookupCombo* cmbDeveloper = nullptr;
+    LookupCombo* cmbDeveloper = nullptr;
     QToolButton* btnAddDeveloper = nullptr;
     QPlainTextEdit* memNotes = nullptr;
     QPushButton* btnOK = nullptr;

@@ -3,8 +3,8 @@
 #include "data/Dataset.h"
 #include "data/GlobalData.h"
 #include "data/ProjectData.h"
+#include "editing/EditFeature.h"
 #include "editing/EditingHelp.h"
-#include "editing/uEditFeature.h"
 #include "widgets/DialogFlags.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
@@ -26,7 +26,7 @@ const QString kFeatureID = QStringLiteral("Feature ID");
 const QString kProjectID = QStringLiteral("Project ID");
 } // namespace
 
-void TFeatureListModel::setRows(QList<Row> rows) {
+void FeatureListModel::setRows(QList<Row> rows) {
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
         const int c = QString::localeAwareCompare(a.name, b.name);
         return c != 0 ? c < 0 : a.featureID < b.featureID;
@@ -36,22 +36,22 @@ void TFeatureListModel::setRows(QList<Row> rows) {
     endResetModel();
 }
 
-int TFeatureListModel::rowOf(int featureID) const {
+int FeatureListModel::rowOf(int featureID) const {
     for (int r = 0; r < rows_.size(); ++r)
         if (rows_[r].featureID == featureID)
             return r;
     return -1;
 }
 
-int TFeatureListModel::rowCount(const QModelIndex& parent) const {
+int FeatureListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(rows_.size());
 }
 
-int TFeatureListModel::columnCount(const QModelIndex& parent) const {
+int FeatureListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QVariant TFeatureListModel::data(const QModelIndex& index, int role) const {
+QVariant FeatureListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_.size() ||
         (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
@@ -70,7 +70,7 @@ QVariant TFeatureListModel::data(const QModelIndex& index, int role) const {
     }
 }
 
-QVariant TFeatureListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant FeatureListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     switch (section) {
@@ -93,7 +93,7 @@ TfrmFeaturesList::TfrmFeaturesList(QWidget* parent)
     setWindowTitle(QStringLiteral("Features List"));
     setFont(QFont(QStringLiteral("Arial"), 8));
 
-    gridFeaturesModel = new TFeatureListModel(this);
+    gridFeaturesModel = new FeatureListModel(this);
     gridFeatures = new QTableView(this);
     gridFeatures->setObjectName(QStringLiteral("gridFeatures"));
     gridFeatures->setModel(gridFeaturesModel);
@@ -105,7 +105,7 @@ TfrmFeaturesList::TfrmFeaturesList(QWidget* parent)
     gridFeatures->setEditTriggers(QAbstractItemView::NoEditTriggers);
     gridFeatures->setTabKeyNavigation(false);
     gridFeatures->setWordWrap(false);
-    for (int c = TFeatureListModel::colFeatureID; c < TFeatureListModel::ColumnCount; ++c)
+    for (int c = FeatureListModel::colFeatureID; c < FeatureListModel::ColumnCount; ++c)
         gridFeatures->setColumnHidden(c, true);
     gridFeatures->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     gridFeatures->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -195,7 +195,7 @@ void TfrmFeaturesList::FormCreate() {
 }
 
 void TfrmFeaturesList::reload(int featureID) {
-    QList<TFeatureListModel::Row> rows;
+    QList<FeatureListModel::Row> rows;
     for (dbFeatures->first(); !dbFeatures->eof(); dbFeatures->next())
         rows.append({dbFeatures->fieldByName(kFeatureID).asInteger(),
                      dbFeatures->fieldByName(kProjectID).asInteger(),
@@ -223,7 +223,7 @@ bool TfrmFeaturesList::selectFeature(int featureID) {
     if (r < 0)
         return false;
     gridFeatures->selectRow(r);
-    gridFeatures->scrollTo(gridFeaturesModel->index(r, TFeatureListModel::colName));
+    gridFeatures->scrollTo(gridFeaturesModel->index(r, FeatureListModel::colName));
     return true;
 }
 

@@ -13,7 +13,7 @@ class QPushButton;
 class QTableView;
 
 // The rows of the features list, by name.
-class TFeatureListModel : public QAbstractTableModel {
+class FeatureListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { colName, colFeatureID, colProjectID, colDescription, ColumnCount };
@@ -61,7 +61,7 @@ public:
     bool selectFeature(int featureID);
 
     QTableView* gridFeatures = nullptr;
-    TFeatureListModel* gridFeaturesModel = nullptr;
+    FeatureListModel* gridFeaturesModel = nullptr;
     QPushButton* btnAdd = nullptr;
     QPushButton* btnEdit = nullptr;
     QPushButton* btnDelete = nullptr;

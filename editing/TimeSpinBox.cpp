@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-TTimeSpinBox::TTimeSpinBox(QWidget* parent)
+TimeSpinBox::TimeSpinBox(QWidget* parent)
     : QDoubleSpinBox(parent) {
     // Enough places that typed fractions are kept as typed.
     setDecimals(15);
@@ -11,19 +11,19 @@ TTimeSpinBox::TTimeSpinBox(QWidget* parent)
     setAccelerated(true);
 }
 
-double TTimeSpinBox::txtPriorityPropertiesValidate(double value) {
+double TimeSpinBox::txtPriorityPropertiesValidate(double value) {
     if (!(value >= 0)) // NaN as well
         return 0;
     return value > kUpperBound ? kUpperBound : value;
 }
 
-QLocale TTimeSpinBox::numberLocale() const {
+QLocale TimeSpinBox::numberLocale() const {
     QLocale loc = locale();
     loc.setNumberOptions(loc.numberOptions() | QLocale::OmitGroupSeparator);
     return loc;
 }
 
-QValidator::State TTimeSpinBox::validate(QString& text, int& pos) const {
+QValidator::State TimeSpinBox::validate(QString& text, int& pos) const {
     Q_UNUSED(pos);
     const QLocale loc = numberLocale();
     QString t = text.trimmed();
@@ -54,7 +54,7 @@ QValidator::State TTimeSpinBox::validate(QString& text, int& pos) const {
     return seps <= 1 ? QValidator::Intermediate : QValidator::Invalid;
 }
 
-double TTimeSpinBox::valueFromText(const QString& text) const {
+double TimeSpinBox::valueFromText(const QString& text) const {
     const QString t = text.trimmed();
     bool ok = false;
     double v = numberLocale().toDouble(t, &ok);
@@ -63,11 +63,11 @@ double TTimeSpinBox::valueFromText(const QString& text) const {
     return txtPriorityPropertiesValidate(ok ? v : 0);
 }
 
-QString TTimeSpinBox::textFromValue(double value) const {
+QString TimeSpinBox::textFromValue(double value) const {
     return numberLocale().toString(value, 'g', 15);
 }
 
-void TTimeSpinBox::fixup(QString& input) const {
+void TimeSpinBox::fixup(QString& input) const {
     // Whatever could not be read counts as 0.
     input = textFromValue(valueFromText(input));
 }

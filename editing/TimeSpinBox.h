@@ -4,11 +4,11 @@
 // is taken as 0 and a value above the bound as the bound, without a message.
 #include <QDoubleSpinBox>
 
-class TTimeSpinBox : public QDoubleSpinBox {
+class TimeSpinBox : public QDoubleSpinBox {
 public:
     static constexpr double kUpperBound = 100000;
 
-    explicit TTimeSpinBox(QWidget* parent = nullptr);
+    explicit TimeSpinBox(QWidget* parent = nullptr);
 
     // Negative values become 0, values above the bound the bound.
     static double txtPriorityPropertiesValidate(double value);

@@ -3,19 +3,19 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
-TProjectSelectorAction::TProjectSelectorAction(QObject* parent)
+ProjectSelectorAction::ProjectSelectorAction(QObject* parent)
     : QWidgetAction(parent) {
     setText(QStringLiteral("Pro&ject:"));
     setStatusTip(QStringLiteral("Project:"));
     setToolTip(QStringLiteral("Project:"));
 }
 
-QWidget* TProjectSelectorAction::createWidget(QWidget* parent) {
+QWidget* ProjectSelectorAction::createWidget(QWidget* parent) {
     auto* box = new QWidget(parent);
     auto* lay = new QHBoxLayout(box);
     lay->setContentsMargins(4, 1, 4, 1);
     auto* label = new QLabel(QStringLiteral("Pro&ject:"), box);
-    auto* combo = new TLookupCombo(box);
+    auto* combo = new LookupCombo(box);
     combo->setObjectName(QStringLiteral("cmbProject"));
     combo->setFixedWidth(kComboWidth);
     combo->setDropDownRows(kDropDownRows);
@@ -26,7 +26,7 @@ QWidget* TProjectSelectorAction::createWidget(QWidget* parent) {
     lay->addWidget(combo);
     combo->setItems(items_);
     combo->setKeyValue(key_);
-    connect(combo, &TLookupCombo::keyChosen, this, [this](int key) {
+    connect(combo, &LookupCombo::keyChosen, this, [this](int key) {
         setKeyValue(key);
         emit projectChosen(key);
     });
@@ -34,7 +34,7 @@ QWidget* TProjectSelectorAction::createWidget(QWidget* parent) {
     return box;
 }
 
-void TProjectSelectorAction::setItems(const QList<TLookupCombo::Item>& items) {
+void ProjectSelectorAction::setItems(const QList<LookupCombo::Item>& items) {
     items_ = items;
     for (const auto& c : combos_)
         if (c) {
@@ -43,22 +43,22 @@ void TProjectSelectorAction::setItems(const QList<TLookupCombo::Item>& items) {
         }
 }
 
-void TProjectSelectorAction::setKeyValue(int key) {
+void ProjectSelectorAction::setKeyValue(int key) {
     key_ = key;
     for (const auto& c : combos_)
         if (c && c->keyValue() != key)
             c->setKeyValue(key);
 }
 
-QString TProjectSelectorAction::shownName() const {
+QString ProjectSelectorAction::shownName() const {
     for (const auto& item : items_)
         if (item.first == key_)
             return item.second;
     return {};
 }
 
-QList<TLookupCombo*> TProjectSelectorAction::combos() const {
-    QList<TLookupCombo*> out;
+QList<LookupCombo*> ProjectSelectorAction::combos() const {
+    QList<LookupCombo*> out;
     for (const auto& c : combos_)
         if (c)
             out << c;

@@ -8,22 +8,22 @@
 
 #include "widgets/LookupCombo.h"
 
-class TProjectSelectorAction : public QWidgetAction {
+class ProjectSelectorAction : public QWidgetAction {
     Q_OBJECT
 public:
     static constexpr int kComboWidth = 145;
     static constexpr int kDropDownRows = 7;
 
-    explicit TProjectSelectorAction(QObject* parent = nullptr);
+    explicit ProjectSelectorAction(QObject* parent = nullptr);
 
-    void setItems(const QList<TLookupCombo::Item>& items);
-    const QList<TLookupCombo::Item>& items() const { return items_; }
+    void setItems(const QList<LookupCombo::Item>& items);
+    const QList<LookupCombo::Item>& items() const { return items_; }
     // Shows the project with that id in every combo (none when 0 or unknown).
     void setKeyValue(int key);
     int keyValue() const { return key_; }
     // The shown name ("" when none).
     QString shownName() const;
-    QList<TLookupCombo*> combos() const;
+    QList<LookupCombo*> combos() const;
 
 signals:
     // The user chose a project in one of the combos.
@@ -33,7 +33,7 @@ protected:
     QWidget* createWidget(QWidget* parent) override;
 
 private:
-    QList<TLookupCombo::Item> items_;
+    QList<LookupCombo::Item> items_;
     int key_ = 0;
-    QList<QPointer<TLookupCombo>> combos_;
+    QList<QPointer<LookupCombo>> combos_;
 };

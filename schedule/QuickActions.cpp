@@ -7,24 +7,24 @@
 
 #include <QAction>
 
-TQuickActions::TQuickActions(TdmGlobals& globals, TdmProjects& projects, TfraTaskList& taskList,
-                             QWidget* owner)
+QuickActions::QuickActions(TdmGlobals& globals, TdmProjects& projects, TfraTaskList& taskList,
+                           QWidget* owner)
     : QObject(owner)
     , globals_(globals)
     , projects_(projects)
     , taskList_(taskList)
     , owner_(owner) {}
 
-void TQuickActions::setNotesCommands(QAction* menuCommand, QAction* panelItem) {
+void QuickActions::setNotesCommands(QAction* menuCommand, QAction* panelItem) {
     btnTaskNotes_ = menuCommand;
     navToggleNotes_ = panelItem;
 }
 
-QString TQuickActions::deleteTaskQuestion() {
+QString QuickActions::deleteTaskQuestion() {
     return QStringLiteral("Are you sure you want to delete this task?");
 }
 
-void TQuickActions::btnAddHourClick() {
+void QuickActions::btnAddHourClick() {
     // ChangeTask itself does nothing without a focused task.
     if (!taskList_.hasFocusedTask() || !projects_.sqlSchedule->hasCurrent())
         return;
@@ -33,15 +33,15 @@ void TQuickActions::btnAddHourClick() {
     projects_.ChangeTask(QStringLiteral("Elapsed Time"), shown + 1.0);
 }
 
-void TQuickActions::navMarkCompleteClick() {
+void QuickActions::navMarkCompleteClick() {
     projects_.ChangeTask(QStringLiteral("Status"), QStringLiteral("Complete"));
 }
 
-void TQuickActions::navAssignToMeClick() {
+void QuickActions::navAssignToMeClick() {
     projects_.ChangeTask(QStringLiteral("Developer ID"), globals_.CurrentUserID);
 }
 
-void TQuickActions::btnDeleteTaskClick() {
+void QuickActions::btnDeleteTaskClick() {
     if (!taskList_.hasFocusedTask() || !projects_.sqlSchedule->hasCurrent())
         return;
     const int taskID = projects_.sqlSchedule->fieldByName(QStringLiteral("Task ID")).asInteger();
@@ -51,7 +51,7 @@ void TQuickActions::btnDeleteTaskClick() {
     projects_.DeleteTask(taskID);
 }
 
-void TQuickActions::btnTaskNotesClick() {
+void QuickActions::btnTaskNotesClick() {
     const bool shown = !taskList_.notesVisible();
     taskList_.setNotesVisible(shown);
     if (btnTaskNotes_) {
@@ -64,6 +64,6 @@ void TQuickActions::btnTaskNotesClick() {
                                        : QStringLiteral("View task notes"));
 }
 
-void TQuickActions::navViewMyTasksClick() {
+void QuickActions::navViewMyTasksClick() {
     taskList_.setMyIncompleteTasksFilter(globals_.CurrentUserName);
 }

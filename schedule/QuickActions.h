@@ -12,12 +12,12 @@ class TdmGlobals;
 class TdmProjects;
 class TfraTaskList;
 
-class TQuickActions : public QObject {
+class QuickActions : public QObject {
     Q_OBJECT
 public:
     // owner: the window that owns the "Delete Task" question.
-    TQuickActions(TdmGlobals& globals, TdmProjects& projects, TfraTaskList& taskList,
-                  QWidget* owner);
+    QuickActions(TdmGlobals& globals, TdmProjects& projects, TfraTaskList& taskList,
+                 QWidget* owner);
 
     // The View menu entry and the side panel item that follow the notes' state.
     void setNotesCommands(QAction* menuCommand, QAction* panelItem);

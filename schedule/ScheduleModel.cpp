@@ -3,13 +3,13 @@
 #include "data/Dataset.h"
 #include "widgets/GridTypes.h"
 
-TScheduleModel::TScheduleModel(DbQuery* query, QObject* parent)
+ScheduleModel::ScheduleModel(DbQuery* query, QObject* parent)
     : QAbstractTableModel(parent)
     , query_(query) {
     reload();
 }
 
-void TScheduleModel::reload() {
+void ScheduleModel::reload() {
     beginResetModel();
     fields_.clear();
     kinds_.clear();
@@ -24,15 +24,15 @@ void TScheduleModel::reload() {
     endResetModel();
 }
 
-int TScheduleModel::rowCount(const QModelIndex& parent) const {
+int ScheduleModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : rows_;
 }
 
-int TScheduleModel::columnCount(const QModelIndex& parent) const {
+int ScheduleModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(fields_.size());
 }
 
-QVariant TScheduleModel::data(const QModelIndex& index, int role) const {
+QVariant ScheduleModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     if (!index.isValid() || index.parent().isValid() || !query_)
@@ -48,7 +48,7 @@ QVariant TScheduleModel::data(const QModelIndex& index, int role) const {
     return v;
 }
 
-QVariant TScheduleModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant ScheduleModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= fields_.size())
         return {};
     if (role == Qt::DisplayRole || role == GridRole::FieldName)

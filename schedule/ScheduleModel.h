@@ -10,10 +10,10 @@
 class DbQuery;
 enum class FieldKind;
 
-class TScheduleModel : public QAbstractTableModel {
+class ScheduleModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit TScheduleModel(DbQuery* query, QObject* parent = nullptr);
+    explicit ScheduleModel(DbQuery* query, QObject* parent = nullptr);
 
     DbQuery* query() const { return query_; }
     const QStringList& fields() const { return fields_; }

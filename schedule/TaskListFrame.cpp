@@ -73,7 +73,7 @@ TfraTaskList::TfraTaskList(TdmProjects& projects, QWidget* parent)
     popGrid = new QMenu(this);
     popGrid->setObjectName(QStringLiteral("popGrid"));
 
-    model_ = new TScheduleModel(projects_.sqlSchedule, this);
+    model_ = new ScheduleModel(projects_.sqlSchedule, this);
     gridSchedule->setColumns(designedColumns());
     gridSchedule->setKeyField(kTaskID);
     gridSchedule->setPreviewField(kNotes, 8);

@@ -14,7 +14,7 @@ class DbTable;
 struct GridStyleSheet;
 class QAction;
 class QMenu;
-class TScheduleModel;
+class ScheduleModel;
 class TdmProjects;
 
 class TfraTaskList : public QFrame {
@@ -70,7 +70,7 @@ private:
     QVariant currentTaskKey() const;
 
     TdmProjects& projects_;
-    TScheduleModel* model_ = nullptr;
+    ScheduleModel* model_ = nullptr;
     std::unique_ptr<DbTable> taskHistory_;
     bool syncing_ = false;
 };

@@ -3,11 +3,11 @@
 #include "data/GlobalData.h"
 #include "data/Passwords.h"
 #include "data/ProjectData.h"
-#include "users/uWizHeaderComp.h"
 #include "widgets/CrispPixmap.h"
 #include "widgets/DialogFlags.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
+#include "widgets/WizardHeader.h"
 
 #include <QFormLayout>
 #include <QFrame>
@@ -50,10 +50,10 @@ TfrmGettingStarted::TfrmGettingStarted(QWidget* parent)
     setFont(f);
     setFixedSize(kClientWidth, kClientHeight);
 
-    zevWizHeader1 = new TzevWizHeader(this);
-    zevWizHeader1->setObjectName(QStringLiteral("zevWizHeader1"));
-    zevWizHeader1->setGeometry(0, 0, kClientWidth, kHeaderHeight);
-    zevWizHeader1->SetCaption(QStringLiteral("Getting Started Wizard"));
+    header = new TzevWizHeader(this);
+    header->setObjectName(QStringLiteral("header"));
+    header->setGeometry(0, 0, kClientWidth, kHeaderHeight);
+    header->SetCaption(QStringLiteral("Getting Started Wizard"));
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));

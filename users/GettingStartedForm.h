@@ -23,7 +23,7 @@ public:
     // The side picture: calendar page, pen and clock on the pinstriped ground.
     static QPixmap sidePicture();
 
-    TzevWizHeader* zevWizHeader1 = nullptr;
+    TzevWizHeader* header = nullptr;
     QLabel* Image1 = nullptr;
     QFrame* Shape1 = nullptr;
     QStackedWidget* pcWizard = nullptr;

@@ -32,22 +32,22 @@ TfrmLogin::TfrmLogin(QWidget* parent)
     Image1->setGeometry(3, 3, 63, 64);
     Image1->setPixmap(loginPicture());
 
-    Label1 = new QLabel(QStringLiteral("&Username:"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(70, 10, 68, 21);
+    lblUsername = new QLabel(QStringLiteral("&Username:"), this);
+    lblUsername->setObjectName(QStringLiteral("lblUsername"));
+    lblUsername->setGeometry(70, 10, 68, 21);
     txtUsername = new QLineEdit(this);
     txtUsername->setObjectName(QStringLiteral("txtUsername"));
     txtUsername->setGeometry(140, 10, 120, 21);
-    Label1->setBuddy(txtUsername);
+    lblUsername->setBuddy(txtUsername);
 
-    Label2 = new QLabel(QStringLiteral("&Password:"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(70, 38, 68, 21);
+    lblPassword = new QLabel(QStringLiteral("&Password:"), this);
+    lblPassword->setObjectName(QStringLiteral("lblPassword"));
+    lblPassword->setGeometry(70, 38, 68, 21);
     txtPassword = new QLineEdit(this);
     txtPassword->setObjectName(QStringLiteral("txtPassword"));
     txtPassword->setEchoMode(QLineEdit::Password);
     txtPassword->setGeometry(140, 38, 120, 21);
-    Label2->setBuddy(txtPassword);
+    lblPassword->setBuddy(txtPassword);
 
     btnOK = new QPushButton(QStringLiteral("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));

@@ -29,9 +29,9 @@ public:
     static QPixmap loginPicture();
 
     QLabel* Image1 = nullptr;
-    QLabel* Label1 = nullptr;
+    QLabel* lblUsername = nullptr;
     QLineEdit* txtUsername = nullptr;
-    QLabel* Label2 = nullptr;
+    QLabel* lblPassword = nullptr;
     QLineEdit* txtPassword = nullptr;
     QPushButton* btnOK = nullptr;
     QPushButton* btnCancel = nullptr;

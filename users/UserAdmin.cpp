@@ -2,7 +2,7 @@
 
 #include "data/Dataset.h"
 #include "data/GlobalData.h"
-#include "users/uEditDeveloper.h"
+#include "users/EditDeveloper.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
 
@@ -10,7 +10,7 @@
 #include <QMenu>
 #include <QPushButton>
 
-TUserAdmin::TUserAdmin(QWidget* owner)
+UserAdmin::UserAdmin(QWidget* owner)
     : QObject(owner)
     , owner_(owner) {
     const auto make = [this](const QString& caption, const char* name) {
@@ -42,9 +42,9 @@ TUserAdmin::TUserAdmin(QWidget* owner)
     popUsers->addAction(actDeleteUser);
 }
 
-TUserAdmin::~TUserAdmin() = default;
+UserAdmin::~UserAdmin() = default;
 
-QPushButton* TUserAdmin::makeButton(QAction* action, QWidget* parent) {
+QPushButton* UserAdmin::makeButton(QAction* action, QWidget* parent) {
     auto* button = new QPushButton(action->text(), parent);
     button->setObjectName(QStringLiteral("btn") + action->objectName().mid(3));
     button->setAutoDefault(false);
@@ -57,14 +57,14 @@ QPushButton* TUserAdmin::makeButton(QAction* action, QWidget* parent) {
     return button;
 }
 
-int TUserAdmin::btnAddUserClick() {
+int UserAdmin::btnAddUserClick() {
     const int id = AddDeveloper(owner_);
     dmGlobals->dbUsers->refresh();
     emit usersChanged();
     return id;
 }
 
-void TUserAdmin::btnEditUserClick() {
+void UserAdmin::btnEditUserClick() {
     // Only administrators edit users, however the command was reached.
     if (!dmGlobals->CurrentUserIsAdmin || !dmGlobals->dbUsers->hasCurrent())
         return;
@@ -74,7 +74,7 @@ void TUserAdmin::btnEditUserClick() {
     emit usersChanged();
 }
 
-bool TUserAdmin::btnDeleteUserClick() {
+bool UserAdmin::btnDeleteUserClick() {
     DbTable* users = dmGlobals->dbUsers;
     if (!dmGlobals->CurrentUserIsAdmin || !users->hasCurrent())
         return false;

@@ -11,14 +11,14 @@ class QMenu;
 class QPushButton;
 class QWidget;
 
-class TUserAdmin : public QObject {
+class UserAdmin : public QObject {
     Q_OBJECT
 public:
     // `owner` is the window the commands work for (boxes and dialogs belong to
     // it); it owns the context menu. Edit and Delete are enabled once, here,
     // for administrators only.
-    explicit TUserAdmin(QWidget* owner);
-    ~TUserAdmin() override;
+    explicit UserAdmin(QWidget* owner);
+    ~UserAdmin() override;
 
     QAction* actAddUser = nullptr;    // "&Add User..."
     QAction* actEditUser = nullptr;   // "&Edit User..."

@@ -4,7 +4,7 @@
 
 #include <QKeyEvent>
 
-TLookupCombo::TLookupCombo(QWidget* parent)
+LookupCombo::LookupCombo(QWidget* parent)
     : QComboBox(parent) {
     setEditable(false);
     setInsertPolicy(QComboBox::NoInsert);
@@ -12,7 +12,7 @@ TLookupCombo::TLookupCombo(QWidget* parent)
             [this](int index) { emit keyChosen(itemData(index).toInt()); });
 }
 
-void TLookupCombo::setItems(const QList<Item>& items) {
+void LookupCombo::setItems(const QList<Item>& items) {
     const QSignalBlocker block(this);
     clear();
     for (const Item& item : items)
@@ -20,7 +20,7 @@ void TLookupCombo::setItems(const QList<Item>& items) {
     setCurrentIndex(-1);
 }
 
-void TLookupCombo::loadFrom(DbDataset& dataset, const QString& keyField, const QString& listField) {
+void LookupCombo::loadFrom(DbDataset& dataset, const QString& keyField, const QString& listField) {
     QList<Item> items;
     if (dataset.active()) {
         const QVariantList at = dataset.currentValues();
@@ -38,16 +38,16 @@ void TLookupCombo::loadFrom(DbDataset& dataset, const QString& keyField, const Q
     setKeyValue(key);
 }
 
-int TLookupCombo::keyValue() const {
+int LookupCombo::keyValue() const {
     return currentIndex() < 0 ? 0 : currentData().toInt();
 }
 
-void TLookupCombo::setKeyValue(int key) {
+void LookupCombo::setKeyValue(int key) {
     const QSignalBlocker block(this);
     setCurrentIndex(findData(key));
 }
 
-void TLookupCombo::keyPressEvent(QKeyEvent* event) {
+void LookupCombo::keyPressEvent(QKeyEvent* event) {
     const QString text = event->text();
     if (!text.isEmpty() && text.at(0).isPrint() &&
         !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
@@ -83,7 +83,7 @@ void TLookupCombo::keyPressEvent(QKeyEvent* event) {
     QComboBox::keyPressEvent(event);
 }
 
-void TLookupCombo::focusOutEvent(QFocusEvent* event) {
+void LookupCombo::focusOutEvent(QFocusEvent* event) {
     typed_.clear();
     QComboBox::focusOutEvent(event);
 }

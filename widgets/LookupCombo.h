@@ -8,10 +8,10 @@
 
 class DbDataset;
 
-class TLookupCombo : public QComboBox {
+class LookupCombo : public QComboBox {
     Q_OBJECT
 public:
-    explicit TLookupCombo(QWidget* parent = nullptr);
+    explicit LookupCombo(QWidget* parent = nullptr);
 
     using Item = QPair<int, QString>; // key, shown text
     void setItems(const QList<Item>& items);

@@ -36,34 +36,34 @@ void startDrag(QWidget* source, const QString& mime) {
 
 // ---------------------------------------------------------------- item
 
-TSidePanelItem::TSidePanelItem(QAction* action, QWidget* parent)
+SidePanelItem::SidePanelItem(QAction* action, QWidget* parent)
     : QWidget(parent)
     , action_(action) {
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_Hover);
-    connect(action, &QAction::changed, this, &TSidePanelItem::actionChanged);
+    connect(action, &QAction::changed, this, &SidePanelItem::actionChanged);
     actionChanged();
 }
 
-QString TSidePanelItem::text() const {
+QString SidePanelItem::text() const {
     if (!action_)
         return {};
     QString t = action_->text();
     return t.remove(QLatin1Char('&'));
 }
 
-QFont TSidePanelItem::drawnFont() const {
+QFont SidePanelItem::drawnFont() const {
     QFont f = font();
     f.setUnderline(hovered_ && isEnabled());
     return f;
 }
 
-QSize TSidePanelItem::sizeHint() const {
+QSize SidePanelItem::sizeHint() const {
     const QFontMetrics fm(font());
     return {fm.horizontalAdvance(text()) + 2 * kItemPadding + 8, fm.height() + 2 * kItemPadding};
 }
 
-void TSidePanelItem::actionChanged() {
+void SidePanelItem::actionChanged() {
     if (!action_)
         return;
     setEnabled(action_->isEnabled());
@@ -73,7 +73,7 @@ void TSidePanelItem::actionChanged() {
     update();
 }
 
-void TSidePanelItem::paintEvent(QPaintEvent*) {
+void SidePanelItem::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
     p.setFont(drawnFont());
@@ -82,25 +82,25 @@ void TSidePanelItem::paintEvent(QPaintEvent*) {
                Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
 }
 
-void TSidePanelItem::enterEvent(QEnterEvent* event) {
+void SidePanelItem::enterEvent(QEnterEvent* event) {
     hovered_ = true;
     update();
     QWidget::enterEvent(event);
 }
 
-void TSidePanelItem::leaveEvent(QEvent* event) {
+void SidePanelItem::leaveEvent(QEvent* event) {
     hovered_ = false;
     update();
     QWidget::leaveEvent(event);
 }
 
-void TSidePanelItem::changeEvent(QEvent* event) {
+void SidePanelItem::changeEvent(QEvent* event) {
     if (event->type() == QEvent::EnabledChange || event->type() == QEvent::FontChange)
         update();
     QWidget::changeEvent(event);
 }
 
-void TSidePanelItem::mousePressEvent(QMouseEvent* event) {
+void SidePanelItem::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         pressed_ = true;
         pressPos_ = event->position().toPoint();
@@ -108,7 +108,7 @@ void TSidePanelItem::mousePressEvent(QMouseEvent* event) {
     event->accept();
 }
 
-void TSidePanelItem::mouseMoveEvent(QMouseEvent* event) {
+void SidePanelItem::mouseMoveEvent(QMouseEvent* event) {
     if (pressed_ && (event->position().toPoint() - pressPos_).manhattanLength() >=
                         QApplication::startDragDistance()) {
         pressed_ = false;
@@ -117,7 +117,7 @@ void TSidePanelItem::mouseMoveEvent(QMouseEvent* event) {
     }
 }
 
-void TSidePanelItem::mouseReleaseEvent(QMouseEvent* event) {
+void SidePanelItem::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = pressed_ && rect().contains(event->position().toPoint());
     pressed_ = false;
     // Nothing stays selected: a click only runs the command.
@@ -127,7 +127,7 @@ void TSidePanelItem::mouseReleaseEvent(QMouseEvent* event) {
 
 // ---------------------------------------------------------------- group
 
-TSidePanelGroup::TSidePanelGroup(const QString& caption, QWidget* parent)
+SidePanelGroup::SidePanelGroup(const QString& caption, QWidget* parent)
     : QWidget(parent)
     , caption_(caption) {
     auto* lay = new QVBoxLayout(this);
@@ -152,7 +152,7 @@ TSidePanelGroup::TSidePanelGroup(const QString& caption, QWidget* parent)
     connect(expandButton_, &QToolButton::clicked, this, [this] { setExpanded(!expanded_); });
 }
 
-void TSidePanelGroup::setExpanded(bool expanded) {
+void SidePanelGroup::setExpanded(bool expanded) {
     if (expanded_ == expanded)
         return;
     expanded_ = expanded;
@@ -161,13 +161,13 @@ void TSidePanelGroup::setExpanded(bool expanded) {
     emit expandedChanged(expanded);
 }
 
-TSidePanelItem* TSidePanelGroup::addItem(QAction* action) {
-    auto* item = new TSidePanelItem(action, body_);
+SidePanelItem* SidePanelGroup::addItem(QAction* action) {
+    auto* item = new SidePanelItem(action, body_);
     bodyLayout_->addWidget(item);
     return item;
 }
 
-void TSidePanelGroup::insertItem(int position, TSidePanelItem* item) {
+void SidePanelGroup::insertItem(int position, SidePanelItem* item) {
     if (item->parentWidget() == body_) {
         const int at = bodyLayout_->indexOf(item);
         bodyLayout_->removeWidget(item);
@@ -180,15 +180,15 @@ void TSidePanelGroup::insertItem(int position, TSidePanelItem* item) {
     item->show();
 }
 
-QList<TSidePanelItem*> TSidePanelGroup::items() const {
-    QList<TSidePanelItem*> out;
+QList<SidePanelItem*> SidePanelGroup::items() const {
+    QList<SidePanelItem*> out;
     for (int i = 0; i < bodyLayout_->count(); ++i)
-        if (auto* item = qobject_cast<TSidePanelItem*>(bodyLayout_->itemAt(i)->widget()))
+        if (auto* item = qobject_cast<SidePanelItem*>(bodyLayout_->itemAt(i)->widget()))
             out << item;
     return out;
 }
 
-int TSidePanelGroup::dropPosition(int y) const {
+int SidePanelGroup::dropPosition(int y) const {
     const auto list = items();
     for (int i = 0; i < list.size(); ++i) {
         const QRect r = list.at(i)->geometry().translated(body_->pos());
@@ -198,11 +198,11 @@ int TSidePanelGroup::dropPosition(int y) const {
     return int(list.size());
 }
 
-QRect TSidePanelGroup::captionRect() const {
+QRect SidePanelGroup::captionRect() const {
     return {0, 0, width(), kCaptionHeight};
 }
 
-void TSidePanelGroup::paintEvent(QPaintEvent*) {
+void SidePanelGroup::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QRect cap = captionRect();
     QLinearGradient g(cap.topLeft(), cap.topRight());
@@ -218,12 +218,12 @@ void TSidePanelGroup::paintEvent(QPaintEvent*) {
     expandButton_->move(cap.right() - kCaptionHeight + 3, 2);
 }
 
-void TSidePanelGroup::mousePressEvent(QMouseEvent* event) {
+void SidePanelGroup::mousePressEvent(QMouseEvent* event) {
     pressPos_ = event->position().toPoint();
     pressedOnCaption_ = event->button() == Qt::LeftButton && captionRect().contains(pressPos_);
 }
 
-void TSidePanelGroup::mouseMoveEvent(QMouseEvent* event) {
+void SidePanelGroup::mouseMoveEvent(QMouseEvent* event) {
     if (pressedOnCaption_ && (event->position().toPoint() - pressPos_).manhattanLength() >=
                                  QApplication::startDragDistance()) {
         pressedOnCaption_ = false;
@@ -231,14 +231,14 @@ void TSidePanelGroup::mouseMoveEvent(QMouseEvent* event) {
     }
 }
 
-void TSidePanelGroup::mouseDoubleClickEvent(QMouseEvent* event) {
+void SidePanelGroup::mouseDoubleClickEvent(QMouseEvent* event) {
     if (captionRect().contains(event->position().toPoint()))
         setExpanded(!expanded_);
 }
 
 // ---------------------------------------------------------------- panel
 
-TSidePanel::TSidePanel(QWidget* parent)
+SidePanel::SidePanel(QWidget* parent)
     : QWidget(parent) {
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -251,26 +251,26 @@ TSidePanel::TSidePanel(QWidget* parent)
     layout_->addStretch(1);
 }
 
-QColor TSidePanel::backgroundColor() {
+QColor SidePanel::backgroundColor() {
     return {178, 180, 191};
 }
 
-TSidePanelGroup* TSidePanel::addGroup(const QString& objectName, const QString& caption) {
-    auto* group = new TSidePanelGroup(caption, this);
+SidePanelGroup* SidePanel::addGroup(const QString& objectName, const QString& caption) {
+    auto* group = new SidePanelGroup(caption, this);
     group->setObjectName(objectName);
     layout_->insertWidget(layout_->count() - 1, group); // above the stretch
     return group;
 }
 
-QList<TSidePanelGroup*> TSidePanel::groups() const {
-    QList<TSidePanelGroup*> out;
+QList<SidePanelGroup*> SidePanel::groups() const {
+    QList<SidePanelGroup*> out;
     for (int i = 0; i < layout_->count(); ++i)
-        if (auto* g = qobject_cast<TSidePanelGroup*>(layout_->itemAt(i)->widget()))
+        if (auto* g = qobject_cast<SidePanelGroup*>(layout_->itemAt(i)->widget()))
             out << g;
     return out;
 }
 
-void TSidePanel::moveGroup(TSidePanelGroup* group, int position) {
+void SidePanel::moveGroup(SidePanelGroup* group, int position) {
     const int at = layout_->indexOf(group);
     if (at < 0)
         return;
@@ -280,41 +280,41 @@ void TSidePanel::moveGroup(TSidePanelGroup* group, int position) {
     layout_->insertWidget(std::clamp(position, 0, layout_->count() - 1), group);
 }
 
-TSidePanelItem* TSidePanel::itemFor(const QAction* action) const {
-    for (TSidePanelGroup* g : groups())
-        for (TSidePanelItem* item : g->items())
+SidePanelItem* SidePanel::itemFor(const QAction* action) const {
+    for (SidePanelGroup* g : groups())
+        for (SidePanelItem* item : g->items())
             if (item->action() == action)
                 return item;
     return nullptr;
 }
 
-void TSidePanel::dragEnterEvent(QDragEnterEvent* event) {
+void SidePanel::dragEnterEvent(QDragEnterEvent* event) {
     if (g_dragged &&
         (event->mimeData()->hasFormat(kItemMime) || event->mimeData()->hasFormat(kGroupMime)))
         event->acceptProposedAction();
 }
 
-void TSidePanel::dragMoveEvent(QDragMoveEvent* event) {
+void SidePanel::dragMoveEvent(QDragMoveEvent* event) {
     if (g_dragged)
         event->acceptProposedAction();
 }
 
-void TSidePanel::dropEvent(QDropEvent* event) {
+void SidePanel::dropEvent(QDropEvent* event) {
     if (!g_dragged)
         return;
     const QPoint pos = event->position().toPoint();
     const auto list = groups();
     if (event->mimeData()->hasFormat(kGroupMime)) {
-        auto* group = qobject_cast<TSidePanelGroup*>(g_dragged.data());
+        auto* group = qobject_cast<SidePanelGroup*>(g_dragged.data());
         int position = 0;
         while (position < list.size() && pos.y() > list.at(position)->geometry().center().y())
             ++position;
         if (group)
             moveGroup(group, position);
-    } else if (auto* item = qobject_cast<TSidePanelItem*>(g_dragged.data())) {
+    } else if (auto* item = qobject_cast<SidePanelItem*>(g_dragged.data())) {
         // Into the group under the point, or the nearest one above it.
-        TSidePanelGroup* target = list.isEmpty() ? nullptr : list.first();
-        for (TSidePanelGroup* g : list)
+        SidePanelGroup* target = list.isEmpty() ? nullptr : list.first();
+        for (SidePanelGroup* g : list)
             if (g->geometry().top() <= pos.y())
                 target = g;
         if (target) {

@@ -11,12 +11,12 @@
 class QAction;
 class QToolButton;
 class QVBoxLayout;
-class TSidePanelGroup;
+class SidePanelGroup;
 
-class TSidePanelItem : public QWidget {
+class SidePanelItem : public QWidget {
     Q_OBJECT
 public:
-    TSidePanelItem(QAction* action, QWidget* parent = nullptr);
+    SidePanelItem(QAction* action, QWidget* parent = nullptr);
 
     QAction* action() const { return action_; }
     QString text() const;
@@ -43,20 +43,20 @@ private:
     QPoint pressPos_;
 };
 
-class TSidePanelGroup : public QWidget {
+class SidePanelGroup : public QWidget {
     Q_OBJECT
 public:
-    TSidePanelGroup(const QString& caption, QWidget* parent = nullptr);
+    SidePanelGroup(const QString& caption, QWidget* parent = nullptr);
 
     QString caption() const { return caption_; }
     QToolButton* expandButton() const { return expandButton_; }
     void setExpanded(bool expanded);
     bool isExpanded() const { return expanded_; }
 
-    TSidePanelItem* addItem(QAction* action);
+    SidePanelItem* addItem(QAction* action);
     // Puts an item (of this or another group) at a position among this group's items.
-    void insertItem(int position, TSidePanelItem* item);
-    QList<TSidePanelItem*> items() const;
+    void insertItem(int position, SidePanelItem* item);
+    QList<SidePanelItem*> items() const;
     // The item position a drop at y (group coordinates) lands on.
     int dropPosition(int y) const;
     // The caption bar, where the group is grabbed to move it.
@@ -81,19 +81,19 @@ private:
     bool pressedOnCaption_ = false;
 };
 
-class TSidePanel : public QWidget {
+class SidePanel : public QWidget {
     Q_OBJECT
 public:
-    explicit TSidePanel(QWidget* parent = nullptr);
+    explicit SidePanel(QWidget* parent = nullptr);
 
     static QColor backgroundColor(); // RGB(178,180,191)
 
-    TSidePanelGroup* addGroup(const QString& objectName, const QString& caption);
-    QList<TSidePanelGroup*> groups() const;
+    SidePanelGroup* addGroup(const QString& objectName, const QString& caption);
+    QList<SidePanelGroup*> groups() const;
     // Puts a group at a position among the groups.
-    void moveGroup(TSidePanelGroup* group, int position);
+    void moveGroup(SidePanelGroup* group, int position);
     // The item that shows this action, or null.
-    TSidePanelItem* itemFor(const QAction* action) const;
+    SidePanelItem* itemFor(const QAction* action) const;
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;

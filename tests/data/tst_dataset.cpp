@@ -10,7 +10,7 @@
 
 #include <memory>
 
-class TstDataset : public QObject {
+class TestDataset : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> dir_;
@@ -353,5 +353,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstDataset)
+QTEST_GUILESS_MAIN(TestDataset)
 #include "tst_dataset.moc"

@@ -28,7 +28,7 @@ public:
 };
 } // namespace
 
-class TstProjectData : public QObject {
+class TestProjectData : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> dir_;
@@ -126,7 +126,7 @@ private slots:
         QCOMPARE(window_.caption, QStringLiteral("My incomplete tasks: 1"));
         QVERIFY(window_.enabled);
         QVERIFY(projects_->dbProjects->locate(QStringLiteral("Project ID"), otherProject_));
-        QCOMPARE(projects_->CurrentProjectID(), otherProject_);
+        QCOMPARE(projects_->currentProjectID(), otherProject_);
         QCOMPARE(window_.caption, QStringLiteral("My incomplete tasks: 1"));
     }
 
@@ -137,7 +137,7 @@ private slots:
         QCOMPARE(projects_->sqlSchedule->paramByName(QStringLiteral("Project ID")).asInteger(), 0);
         QCOMPARE(window_.caption, QStringLiteral("My incomplete tasks: 0"));
         QCOMPARE(projects_->GetProjectCount(), 0);
-        QCOMPARE(projects_->CurrentProjectID(), 0);
+        QCOMPARE(projects_->currentProjectID(), 0);
         projects_->ChangeTask(QStringLiteral("Status"),
                               QStringLiteral("Complete")); // nothing focused: nothing happens
     }
@@ -240,5 +240,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstProjectData)
+QTEST_GUILESS_MAIN(TestProjectData)
 #include "tst_projectdata.moc"

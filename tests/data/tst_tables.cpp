@@ -29,7 +29,7 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 }
 } // namespace
 
-class TstTables : public QObject {
+class TestTables : public QObject {
     Q_OBJECT
 private slots:
     void init() {
@@ -179,5 +179,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstTables)
+QTEST_GUILESS_MAIN(TestTables)
 #include "tst_tables.moc"

@@ -27,7 +27,7 @@ int runWorker(const QString& programFolder, int userID) {
 }
 } // namespace
 
-class TstTwoProcesses : public QObject {
+class TestTwoProcesses : public QObject {
     Q_OBJECT
 private slots:
     void concurrentHoursAreAllKept() {
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments();
     if (args.size() == 4 && args[1] == QLatin1String("--worker"))
         return runWorker(args[2], args[3].toInt());
-    TstTwoProcesses t;
+    TestTwoProcesses t;
     return QTest::qExec(&t, argc, argv);
 }
 #include "tst_twoprocesses.moc"

@@ -1,9 +1,9 @@
 // The task editor driven through its own event loop: the OK sequence with its
 // messages and the feature question, defaults, time boxes, estimates, the
 // "..." feature button, awkward names, and a task deleted by another copy.
+#include "editing/EditFeature.h"
 #include "editing/EditTask.h"
 #include "editing/TimeSpinBox.h"
-#include "editing/uEditFeature.h"
 #include "widgets/LookupCombo.h"
 
 #include "EditingFixture.h"
@@ -214,7 +214,7 @@ void TestEditTask::negativeTimeBecomesZeroSilently() {
     QVERIFY(whileModal<TfrmEditTask>(
         [&] { EditTaskID(task); },
         [&](TfrmEditTask* d) {
-            auto* spin = d->findChild<TTimeSpinBox*>(box);
+            auto* spin = d->findChild<TimeSpinBox*>(box);
             QVERIFY(spin && spin->isEnabled());
             typeInto(spin, QStringLiteral("-3"));
             QTest::keyClick(spin, Qt::Key_Tab); // leaving the box settles the entry

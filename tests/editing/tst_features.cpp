@@ -1,8 +1,8 @@
 // The features list and the feature dialog driven through their event loops:
 // listing the current project's features, add, edit, move to another project,
 // delete leaving the tasks, blank names, awkward names and incremental search.
+#include "editing/EditFeature.h"
 #include "editing/FeatureListForm.h"
-#include "editing/uEditFeature.h"
 #include "widgets/LookupCombo.h"
 
 #include "EditingFixture.h"
@@ -21,7 +21,7 @@ class TestFeatures : public QObject {
         QStringList names;
         const auto* m = d->gridFeaturesModel;
         for (int r = 0; r < m->rowCount(); ++r)
-            names << m->index(r, TFeatureListModel::colName).data().toString();
+            names << m->index(r, FeatureListModel::colName).data().toString();
         return names;
     }
     QString featureName(int id) {
@@ -239,12 +239,12 @@ void TestFeatures::editOfAMissingFeatureShowsNothing() {
 }
 
 void TestFeatures::modelIsConsistent() {
-    TFeatureListModel model;
+    FeatureListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     model.setRows(
         {{3, 1, QStringLiteral("b"), {}}, {1, 1, QStringLiteral("a"), QStringLiteral("d")}});
     QCOMPARE(model.rowOf(3), 1);
-    QCOMPARE(model.index(0, TFeatureListModel::colDescription).data().toString(),
+    QCOMPARE(model.index(0, FeatureListModel::colDescription).data().toString(),
              QStringLiteral("d"));
     model.setRows({});
     QCOMPARE(model.rowCount(), 0);

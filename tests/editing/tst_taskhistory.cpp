@@ -3,7 +3,7 @@
 // unwatched changes, the add row, and action texts cut to the field.
 #include "editing/EditTask.h"
 #include "editing/TimeSpinBox.h"
-#include "users/uEditDeveloper.h"
+#include "users/EditDeveloper.h"
 #include "widgets/LookupCombo.h"
 
 #include "EditingFixture.h"

@@ -1,5 +1,5 @@
 // Installs problem reporting the way the program does, then faults.
-#include "reporting/uErrorDlg.h"
+#include "reporting/ExceptionDialog.h"
 
 __attribute__((noinline)) void crashNow(volatile int* target) {
     *target = 42; // the fault the test expects

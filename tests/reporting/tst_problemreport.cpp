@@ -1,11 +1,11 @@
 // The problem report: its text, the dialog's behaviour and the crash path.
 #include "data/Errors.h"
 #include "reporting/AddressResolver.h"
+#include "reporting/ExceptionDialog.h"
 #include "reporting/ExceptionTracking.h"
 #include "reporting/FaultHandler.h"
 #include "reporting/ProblemReport.h"
-#include "reporting/uErrorDlg.h"
-#include "reporting/uErrorReportDlg.h"
+#include "reporting/ReportViewer.h"
 #include "version.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
@@ -48,7 +48,7 @@ void whenDialogReady(std::function<void(TExceptionDialog*)> check) {
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, check] {
         auto* dlg = qobject_cast<TExceptionDialog*>(QApplication::activeModalWidget());
-        if (!dlg || !dlg->DetailsCreated())
+        if (!dlg || !dlg->detailsCreated())
             return;
         timer->stop();
         timer->deleteLater();
@@ -214,17 +214,17 @@ private slots:
 
         TExceptionDialog dlg;
         dlg.LastActiveControl = edit;
-        dlg.SetException(error, record);
+        dlg.setException(error, record);
         dlg.show();
-        QTRY_VERIFY(dlg.DetailsCreated());
+        QTRY_VERIFY(dlg.detailsCreated());
         const QStringList& r = dlg.ReportLines;
 
         QCOMPARE(r.mid(0, 5),
                  (QStringList{"Disk full.", "Exception class: PelloranError",
                               "Exception address: " + formatCodeAddress(record->frames.front()),
                               "IsMainThread: True", ""}));
-        QCOMPARE(r.value(5), QStringLiteral("File: uErrorDlg.cpp"));
-        QCOMPARE(r.value(6), QStringLiteral("Module: uErrorDlg"));
+        QCOMPARE(r.value(5), QStringLiteral("File: ExceptionDialog.cpp"));
+        QCOMPARE(r.value(6), QStringLiteral("Module: ExceptionDialog"));
         QCOMPARE(r.value(7), QStringLiteral("Procedure: TExceptionDialog::CreateDetails()"));
         QVERIFY2(
             QRegularExpression(QStringLiteral("^Line: [1-9]\\d*$")).match(r.value(8)).hasMatch(),
@@ -267,7 +267,7 @@ private slots:
 
     void enterMakesNewLineEscIsDontSend() {
         TExceptionDialog dlg;
-        dlg.SetException(raise(QStringLiteral("x")), ExceptionTracking::currentThreadRecord());
+        dlg.setException(raise(QStringLiteral("x")), ExceptionTracking::currentThreadRecord());
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         dlg.memProblem->setFocus();
@@ -296,7 +296,7 @@ private slots:
                 QCOMPARE(viewer->windowTitle(), QStringLiteral("View Error Report"));
                 viewer->btnOK->click();
             });
-            dlg->Label5Click();
+            dlg->lblReportLinkClick();
         }
         QCOMPARE(seen.size(), 2);
         QVERIFY(seen[0] && seen[1] && seen[0] != seen[1]);

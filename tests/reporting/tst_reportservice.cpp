@@ -1,7 +1,7 @@
 // Sending a report: the request on the wire, and failures leaving the dialog open.
+#include "reporting/ExceptionDialog.h"
 #include "reporting/ProblemReport.h"
-#include "reporting/uErrorDlg.h"
-#include "reporting/zevErrorReportIntf.h"
+#include "reporting/ReportServiceClient.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
 

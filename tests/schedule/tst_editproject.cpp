@@ -2,7 +2,7 @@
 // loops against a data folder with two projects, each with a feature, a task
 // and its history: what is stored, what the project selector is told, and a
 // deletion that is all or nothing.
-#include "schedule/EditProjectsU.h"
+#include "schedule/EditProject.h"
 
 #include "tests/users/UsersFixture.h"
 #include "widgets/LookupCombo.h"
@@ -50,7 +50,7 @@ private:
     int storedDeveloper(int projectID);
     int count(const QString& sql, int projectID);
 
-    std::unique_ptr<DataFixture> data;
+    std::unique_ptr<UsersFixture> data;
     QStringList selectorTexts;
     int devID = 0;
     int apolloID = 0;
@@ -120,7 +120,7 @@ int TestEditProject::storedDeveloper(int projectID) {
 }
 
 void TestEditProject::init() {
-    data = std::make_unique<DataFixture>();
+    data = std::make_unique<UsersFixture>();
     selectorTexts.clear();
     setProjectSelectorText([this](const QString& name) { selectorTexts.append(name); });
     devID = add(QStringLiteral("Developers"),
@@ -255,7 +255,7 @@ void TestEditProject::deleteProject() {
     QFETCH(bool, yes);
     QVERIFY(data->projects->dbProjects->locate(QStringLiteral("Project ID"), apolloID));
     Msg::pushAnswer(yes ? Msg::Answer::Yes : Msg::Answer::No);
-    QCOMPARE(DeleteCurrentProject(), yes);
+    QCOMPARE(deleteCurrentProject(), yes);
 
     const QList<Msg::Shown> shown = Msg::takeShown();
     QCOMPARE(shown.size(), 1);
@@ -276,13 +276,13 @@ void TestEditProject::deleteProject() {
 void TestEditProject::deleteLastProjectEmptiesSelector() {
     for (int i = 0; i < 2; ++i) {
         Msg::pushAnswer(Msg::Answer::Yes);
-        QVERIFY(DeleteCurrentProject());
+        QVERIFY(deleteCurrentProject());
     }
     QCOMPARE(selectorTexts, (QStringList{QStringLiteral("Gemini"), QString()}));
     QVERIFY(!data->projects->dbProjects->hasCurrent());
     QCOMPARE(data->projects->sqlSchedule->recordCount(), 0);
     // With no project left there is nothing to delete and nothing is asked.
-    QVERIFY(!DeleteCurrentProject());
+    QVERIFY(!deleteCurrentProject());
     QVERIFY(Msg::takeShown().size() == 2);
 }
 
@@ -302,7 +302,7 @@ void TestEditProject::failedDeletionDeletesNothing() {
 
     QVERIFY(data->projects->dbProjects->locate(QStringLiteral("Project ID"), apolloID));
     Msg::pushAnswer(Msg::Answer::Yes);
-    QVERIFY_THROWS_EXCEPTION(DataError, DeleteCurrentProject());
+    QVERIFY_THROWS_EXCEPTION(DataError, deleteCurrentProject());
     QCOMPARE(countsOf(apolloID), (Counts{1, 1, 1, 2}));
     QCOMPARE(countsOf(geminiID), (Counts{1, 1, 1, 2}));
     QVERIFY(selectorTexts.isEmpty());
@@ -311,7 +311,7 @@ void TestEditProject::failedDeletionDeletesNothing() {
     // Once the lock is gone the same deletion goes through.
     data->globals->Connection().execute(QStringLiteral("drop trigger temp.refuse"));
     Msg::pushAnswer(Msg::Answer::Yes);
-    QVERIFY(DeleteCurrentProject());
+    QVERIFY(deleteCurrentProject());
     QCOMPARE(countsOf(apolloID), Counts{});
 }
 

@@ -2,7 +2,7 @@
 // enabled rules, the project selector, the quick actions and the web pages.
 #include "ScheduleFixture.h"
 #include "editing/EditTask.h"
-#include "schedule/ProjectScheduleU.h"
+#include "schedule/ProjectSchedule.h"
 #include "schedule/ProjectSelector.h"
 #include "schedule/TaskListFrame.h"
 #include "schedule/WebPages.h"
@@ -168,7 +168,7 @@ private slots:
 
     void sidePanelItemsLookAndAct() {
         start();
-        TSidePanelItem* item = win_->SideBar->itemFor(win_->navToggleNotes);
+        SidePanelItem* item = win_->SideBar->itemFor(win_->navToggleNotes);
         QVERIFY(item && item->isVisible());
         QVERIFY(!item->drawnFont().underline());
         QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), item->mapToGlobal(QPointF(2, 2)));
@@ -203,7 +203,7 @@ private slots:
 
     void projectSelectorMovesTheSchedule() {
         start(true, -1);
-        TLookupCombo* combo = win_->cmbProject;
+        LookupCombo* combo = win_->cmbProject;
         QVERIFY(combo);
         QCOMPARE(combo->width(), 145);
         QCOMPARE(combo->maxVisibleItems(), 7);
@@ -217,7 +217,7 @@ private slots:
         QCOMPARE(shownKeys(), QList<int>{fx_->remote});
         QCOMPARE(win_->myTasksCaption(), QStringLiteral("My incomplete tasks: 1"));
         // Every selector shows the same choice.
-        for (TLookupCombo* c : win_->cmbProjectAction->combos())
+        for (LookupCombo* c : win_->cmbProjectAction->combos())
             QCOMPARE(c->currentText(), QStringLiteral("Zephyr"));
     }
 

@@ -1,6 +1,6 @@
 // Each user gets the main window back as they left it: closing stores the
 // side panel, size, colour scheme and grid layout; the next window reads them.
-#include "schedule/ProjectScheduleU.h"
+#include "schedule/ProjectSchedule.h"
 #include "schedule/TaskListFrame.h"
 #include "widgets/DataGrid.h"
 #include "widgets/SidePanel.h"
@@ -9,7 +9,7 @@
 
 #include <QtTest>
 
-class TstRestart : public QObject {
+class TestRestart : public QObject {
     Q_OBJECT
 private slots:
     void windowComesBackAsItWasLeft() {
@@ -57,5 +57,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstRestart)
+QTEST_MAIN(TestRestart)
 #include "tst_restart.moc"

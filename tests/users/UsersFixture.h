@@ -15,16 +15,16 @@
 #include <functional>
 #include <memory>
 
-struct DataFixture {
+struct UsersFixture {
     QTemporaryDir folder;
     std::unique_ptr<TdmGlobals> globals;
     std::unique_ptr<TdmProjects> projects;
 
-    DataFixture() {
+    UsersFixture() {
         globals = std::make_unique<TdmGlobals>(folder.path());
         projects = std::make_unique<TdmProjects>(*globals);
     }
-    ~DataFixture() {
+    ~UsersFixture() {
         projects.reset();
         globals.reset();
     }

@@ -1,8 +1,8 @@
 // The user dialog and the user administration commands, driven through their
 // own event loops: who may add, edit and delete users, what the dialog stores
 // (passwords as hashes only), its two validation messages and the last user.
+#include "users/EditDeveloper.h"
 #include "users/UserAdmin.h"
-#include "users/uEditDeveloper.h"
 
 #include "UsersFixture.h"
 #include "widgets/LookupCombo.h"
@@ -63,7 +63,7 @@ private:
         data->globals->CurrentUserIsAdmin = admin;
     }
 
-    std::unique_ptr<DataFixture> data;
+    std::unique_ptr<UsersFixture> data;
     std::unique_ptr<QWidget> owner;
     int adminID = 0;
     int bobID = 0;
@@ -106,7 +106,7 @@ StoredUser TestEditDeveloper::stored(int developerID) {
 }
 
 void TestEditDeveloper::init() {
-    data = std::make_unique<DataFixture>();
+    data = std::make_unique<UsersFixture>();
     owner = std::make_unique<QWidget>();
     adminID = addUser(QStringLiteral("admin"), QStringLiteral("Administrator"),
                       QStringLiteral("secret"), true);
@@ -134,7 +134,7 @@ void TestEditDeveloper::administration() {
     QFETCH(bool, newUserIsAdmin);
     logIn(isAdmin ? adminID : bobID, isAdmin);
 
-    TUserAdmin admin(owner.get());
+    UserAdmin admin(owner.get());
     QVERIFY(admin.actAddUser->isEnabled());
     QCOMPARE(admin.actEditUser->isEnabled(), mayEditAndDelete);
     QCOMPARE(admin.actDeleteUser->isEnabled(), mayEditAndDelete);
@@ -145,7 +145,7 @@ void TestEditDeveloper::administration() {
     QVERIFY(menu[2]->isSeparator());
     QCOMPARE(menu[3], admin.actDeleteUser);
 
-    QSignalSpy changed(&admin, &TUserAdmin::usersChanged);
+    QSignalSpy changed(&admin, &UserAdmin::usersChanged);
     bool boxEnabled = !adminBoxEnabled;
     const int newID = driveModal<TfrmEditDeveloper, int>(
         [&] { return admin.btnAddUserClick(); },
@@ -330,7 +330,7 @@ void TestEditDeveloper::deleteOnlyUser() {
     QCOMPARE(userCount(), 1);
     data->globals->dbUsers->first();
 
-    TUserAdmin admin(owner.get());
+    UserAdmin admin(owner.get());
     Msg::pushAnswer(Msg::Answer::Ok);
     QVERIFY(!admin.btnDeleteUserClick());
     const QList<Msg::Shown> shown = Msg::takeShown();
@@ -349,8 +349,8 @@ void TestEditDeveloper::deleteAsksFirst_data() {
 void TestEditDeveloper::deleteAsksFirst() {
     QFETCH(bool, yes);
     QVERIFY(data->globals->dbUsers->locate(QStringLiteral("Developer ID"), bobID));
-    TUserAdmin admin(owner.get());
-    QSignalSpy changed(&admin, &TUserAdmin::usersChanged);
+    UserAdmin admin(owner.get());
+    QSignalSpy changed(&admin, &UserAdmin::usersChanged);
     Msg::pushAnswer(yes ? Msg::Answer::Yes : Msg::Answer::No);
     QCOMPARE(admin.btnDeleteUserClick(), yes);
     const QList<Msg::Shown> shown = Msg::takeShown();

@@ -1,7 +1,7 @@
 // The first-run wizard driven through its own event loop: buttons and pages,
 // the password check, cancelling and what Finish stores.
 #include "users/GettingStartedForm.h"
-#include "users/uWizHeaderComp.h"
+#include "widgets/WizardHeader.h"
 
 #include "UsersFixture.h"
 #include "widgets/ErrorHandling.h"
@@ -15,7 +15,7 @@ class TestGettingStarted : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { setFastPasswordHashingForTests(true); }
-    void init() { data = std::make_unique<DataFixture>(); }
+    void init() { data = std::make_unique<UsersFixture>(); }
     void cleanup() {
         drainMessageAnswers();
         data.reset();
@@ -36,7 +36,7 @@ private:
     bool run(const std::function<void(Wizard*)>& script, bool* leftOpen = nullptr) {
         return driveModal<Wizard, bool>(ShowGettingStarted, script, leftOpen);
     }
-    std::unique_ptr<DataFixture> data;
+    std::unique_ptr<UsersFixture> data;
 };
 
 namespace {
@@ -67,7 +67,7 @@ void TestGettingStarted::buttonsFollowThePages() {
         [](Wizard* w) {
             QCOMPARE(w->windowTitle(), QStringLiteral("Getting Started Wizard"));
             QCOMPARE(w->size(), QSize(408, 287));
-            QCOMPARE(w->zevWizHeader1->GetCaption(), QStringLiteral("Getting Started Wizard"));
+            QCOMPARE(w->header->GetCaption(), QStringLiteral("Getting Started Wizard"));
             QCOMPARE(w->txtLoginName->text(), QStringLiteral("admin"));
             QCOMPARE(w->txtFullName->text(), QStringLiteral("Administrator"));
             QCOMPARE(w->txtPassword->echoMode(), QLineEdit::Password);

@@ -1,7 +1,7 @@
 // The help: every context number the dialogs use opens an existing page,
 // every page is in the contents, links between pages (and their anchors)
 // lead somewhere, and the viewer's list and history follow the pages.
-#include "users/uEditDeveloper.h"
+#include "users/EditDeveloper.h"
 #include "widgets/HelpRouter.h"
 #include "widgets/HelpViewer.h"
 
@@ -180,7 +180,7 @@ void TestHelp::viewerNavigation() {
 
 // F1 in a modal dialog opens its page in a viewer the dialog does not block.
 void TestHelp::f1InAModalDialog() {
-    DataFixture data;
+    UsersFixture data;
     HelpViewer* seen = nullptr;
     driveModal<TfrmEditDeveloper, int>(
         [] { return AddDeveloper(); },

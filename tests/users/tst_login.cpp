@@ -31,7 +31,7 @@ private slots:
 private:
     int addUser(const QString& login, const QString& name, const QString& password, bool admin,
                 int defaultProject);
-    std::unique_ptr<DataFixture> data;
+    std::unique_ptr<UsersFixture> data;
     int adminID = 0;
     int bobID = 0;
     int longID = 0;
@@ -57,7 +57,7 @@ int TestLogin::addUser(const QString& login, const QString& name, const QString&
 }
 
 void TestLogin::init() {
-    data = std::make_unique<DataFixture>();
+    data = std::make_unique<UsersFixture>();
     adminID = addUser(QStringLiteral("admin"), QStringLiteral("Administrator"),
                       QStringLiteral("Secret1"), true, 7);
     bobID =

@@ -1,9 +1,9 @@
 // The options dialog, driven through its own event loop: what it opens on,
 // how the tree picks pages, that the main window changes on OK only, user
 // administration from the "User Setup" page, and F1 on every page.
+#include "users/EditDeveloper.h"
+#include "users/Options.h"
 #include "users/UserAdmin.h"
-#include "users/uEditDeveloper.h"
-#include "users/uOptions.h"
 
 #include "UsersFixture.h"
 #include "widgets/DataGrid.h"
@@ -93,7 +93,7 @@ private:
                                              script);
     }
 
-    std::unique_ptr<DataFixture> data;
+    std::unique_ptr<UsersFixture> data;
     std::unique_ptr<QWidget> owner;
     FakeTarget target;
     int adminID = 0;
@@ -112,7 +112,7 @@ int TestOptions::addUser(const QString& login, const QString& name, bool admin) 
 }
 
 void TestOptions::init() {
-    data = std::make_unique<DataFixture>();
+    data = std::make_unique<UsersFixture>();
     owner = std::make_unique<QWidget>();
     target = FakeTarget();
     adminID = addUser(QStringLiteral("admin"), QStringLiteral("Administrator"), true);

@@ -1,4 +1,4 @@
-#include "users/uEditDeveloper.h"
+#include "users/EditDeveloper.h"
 
 #include "data/Dataset.h"
 #include "data/GlobalData.h"
@@ -54,7 +54,7 @@ TfrmEditDeveloper::TfrmEditDeveloper(QWidget* parent)
     txtPassword->setEchoMode(QLineEdit::Password);
     row(labPassword, QStringLiteral("&Password:"), txtPassword, 62, "txtPassword");
 
-    cmbDefaultProject = new TLookupCombo(this);
+    cmbDefaultProject = new LookupCombo(this);
     row(labDefaultProject, QStringLiteral("&Default Project:"), cmbDefaultProject, 89,
         "cmbDefaultProject");
 
@@ -90,7 +90,7 @@ void TfrmEditDeveloper::FormCreate() {
     dbDevelopers->open();
 
     // The empty first row lets a user have no default project.
-    QList<TLookupCombo::Item> projects{{0, QString()}};
+    QList<LookupCombo::Item> projects{{0, QString()}};
     for (dbProjects->first(); !dbProjects->eof(); dbProjects->next())
         projects.append({dbProjects->fieldByName(QStringLiteral("Project ID")).asInteger(),
                          dbProjects->fieldByName(kNameField).asString()});

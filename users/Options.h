@@ -14,7 +14,7 @@ class QPushButton;
 class QStackedWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
-class TUserAdmin;
+class UserAdmin;
 
 // What the options dialog reads and sets in the main window.
 class IOptionsTarget {
@@ -57,7 +57,7 @@ public:
 
     DataGrid* gridUsers = nullptr;
     GridTableModel* gridUsersModel = nullptr;
-    TUserAdmin* userAdmin = nullptr;
+    UserAdmin* userAdmin = nullptr;
     QPushButton* btnAddUser = nullptr;
     QPushButton* btnEditUser = nullptr;
     QPushButton* btnDeleteUser = nullptr;

@@ -10,7 +10,7 @@ class DbTable;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TLookupCombo;
+class LookupCombo;
 
 class TfrmEditProject : public QDialog {
     Q_OBJECT
@@ -28,10 +28,10 @@ public:
     std::unique_ptr<DbTable> dbProjects;
     std::unique_ptr<DbTable> dbDevelopers;
 
-    QLabel* Label1 = nullptr;
+    QLabel* lblProjectName = nullptr;
     QLineEdit* txtProjectName = nullptr;
-    QLabel* Label2 = nullptr;
-    TLookupCombo* cmbDefaultDeveloper = nullptr;
+    QLabel* lblDefaultDeveloper = nullptr;
+    LookupCombo* cmbDefaultDeveloper = nullptr;
     QPushButton* btnOK = nullptr;
     QPushButton* btnCancel = nullptr;
 
@@ -55,9 +55,9 @@ void EditProject(int projectID, QWidget* parent = nullptr);
 // tasks and their history, after the user confirmed. All rows go in one
 // transaction: a failure deletes nothing and propagates. Afterwards the first
 // remaining project is current. True when the project was deleted.
-bool DeleteCurrentProject(QWidget* parent = nullptr);
+bool deleteCurrentProject(QWidget* parent = nullptr);
 // The deletion itself, without asking: History, Tasks, Features, Projects.
-void DeleteProjectCascade(DbConnection& connection, int projectID);
+void deleteProjectCascade(DbConnection& connection, int projectID);
 
 // The main window's project selector, as the project commands see it: told the
 // name of the project that is now current (empty when none is left). The main

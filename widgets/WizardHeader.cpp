@@ -1,4 +1,4 @@
-#include "users/uWizHeaderComp.h"
+#include "widgets/WizardHeader.h"
 
 #include <QEvent>
 #include <QFont>
@@ -106,11 +106,11 @@ void TzevWizHeader::SetPicture(const QPixmap& picture) {
     FIconImage->setPixmap(picture);
 }
 
-bool TzevWizHeader::IsPictureVisible() const {
+bool TzevWizHeader::isPictureVisible() const {
     return !FIconImage->isHidden();
 }
 
-void TzevWizHeader::SetPictureVisible(bool visible) {
+void TzevWizHeader::setPictureVisible(bool visible) {
     FIconImage->setVisible(visible);
 }
 

@@ -55,11 +55,11 @@ public:
 // The remote interface object of one problem report dialog. Each call fetches
 // the service description first, finds the endpoint, and posts the request;
 // the caller waits (wait cursor, user input held back) up to the time-out.
-class TErrorReporterRIO : public QObject, public IErrorReporter {
+class ReportServiceClient : public QObject, public IErrorReporter {
     Q_OBJECT
 public:
-    explicit TErrorReporterRIO(QObject* parent = nullptr);
-    ~TErrorReporterRIO() override;
+    explicit ReportServiceClient(QObject* parent = nullptr);
+    ~ReportServiceClient() override;
 
     QUrl WSDLLocation;
     QString Service = ErrorReporterService::kServiceName;

@@ -6,18 +6,18 @@
 #include "data/ProjectData.h"
 
 #include "schedule/ScheduleExport.h"
-#include "users/uOptions.h"
+#include "users/Options.h"
 
 #include <QMainWindow>
 
 class QAction;
 class QMenu;
 class QToolBar;
-class TLookupCombo;
-class TProjectSelectorAction;
-class TQuickActions;
-class TSidePanel;
-class TSidePanelGroup;
+class LookupCombo;
+class ProjectSelectorAction;
+class QuickActions;
+class SidePanel;
+class SidePanelGroup;
 class TfraTaskList;
 
 class TfrmProjectSchedule : public QMainWindow, public IScheduleWindow, public IOptionsTarget {
@@ -77,17 +77,17 @@ public:
     QAction* navViewMyTasks = nullptr;
 
     // ---- controls ----
-    TSidePanel* SideBar = nullptr;
-    TSidePanelGroup* TaskGroup = nullptr;
-    TSidePanelGroup* Statistics = nullptr;
+    SidePanel* SideBar = nullptr;
+    SidePanelGroup* TaskGroup = nullptr;
+    SidePanelGroup* Statistics = nullptr;
     QToolBar* tbTasks = nullptr;
     QToolBar* tbProjects = nullptr;
     QToolBar* tbHelp = nullptr;
     QMenu* mnuExport = nullptr;
-    TProjectSelectorAction* cmbProjectAction = nullptr;
-    TLookupCombo* cmbProject = nullptr; // the selector on the Projects toolbar
+    ProjectSelectorAction* cmbProjectAction = nullptr;
+    LookupCombo* cmbProject = nullptr; // the selector on the Projects toolbar
     TfraTaskList* fraTaskList = nullptr;
-    TQuickActions* quickActions = nullptr;
+    QuickActions* quickActions = nullptr;
 
     // The project selector's list, read again from the projects table, and
     // its choice set to the current project.
@@ -139,5 +139,3 @@ private:
 
     bool shown_ = false;
 };
-
-extern TfrmProjectSchedule* frmProjectSchedule;

@@ -30,8 +30,8 @@ public:
     // Copies the picture into the icon; does not change whether it is shown.
     void SetPicture(const QPixmap& picture);
     // The icon starts hidden; a window that sets a picture may show it.
-    bool IsPictureVisible() const;
-    void SetPictureVisible(bool visible);
+    bool isPictureVisible() const;
+    void setPictureVisible(bool visible);
 
     // The 1 x 42 ground pattern, also used by pictures drawn on the same ground.
     static QImage headerPattern();

@@ -1,4 +1,4 @@
-#include "reporting/uErrorReportDlg.h"
+#include "reporting/ReportViewer.h"
 
 #include <QFontDatabase>
 #include <QLabel>
@@ -9,7 +9,7 @@
 
 TfrmViewErrorReport::TfrmViewErrorReport(QWidget* owner)
     : QDialog(owner)
-    , Label1(new QLabel(QStringLiteral("Error Report:"), this))
+    , lblReport(new QLabel(QStringLiteral("Error Report:"), this))
     , memReport(new QPlainTextEdit(this))
     , btnOK(new QPushButton(QStringLiteral("OK"), this)) {
     setObjectName(QStringLiteral("frmViewErrorReport"));
@@ -18,8 +18,8 @@ TfrmViewErrorReport::TfrmViewErrorReport(QWidget* owner)
                    Qt::WindowCloseButtonHint);
     setFixedSize(428, 184);
 
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(6, 6, 200, 16);
+    lblReport->setObjectName(QStringLiteral("lblReport"));
+    lblReport->setGeometry(6, 6, 200, 16);
 
     memReport->setObjectName(QStringLiteral("memReport"));
     memReport->setGeometry(6, 24, 417, 129);

@@ -9,7 +9,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class TLookupCombo;
+class LookupCombo;
 
 class TfrmEditFeature : public QDialog {
     Q_OBJECT
@@ -22,7 +22,7 @@ public:
     ~TfrmEditFeature() override;
 
     QLabel* labProject = nullptr;
-    TLookupCombo* cmbProject = nullptr;
+    LookupCombo* cmbProject = nullptr;
     QLabel* labFeatureName = nullptr;
     QLineEdit* txtFeatureName = nullptr;
     QLabel* labDescription = nullptr;

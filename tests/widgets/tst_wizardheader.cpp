@@ -1,5 +1,5 @@
 // The wizard header: its ground, its caption rules and how it follows its parent.
-#include "users/uWizHeaderComp.h"
+#include "widgets/WizardHeader.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -62,7 +62,7 @@ void TestWizHeader::startsWithDefaultsAndHiddenIcon() {
     QVERIFY(icon);
     QCOMPARE(icon->geometry(), QRect(4, 4, 33, 33));
     QVERIFY(icon->isHidden());
-    QVERIFY(!header.IsPictureVisible());
+    QVERIFY(!header.isPictureVisible());
 }
 
 void TestWizHeader::groundIsThePinstripePattern() {
@@ -107,9 +107,9 @@ void TestWizHeader::pictureIsCopiedWithoutShowingIt() {
     header.SetPicture(pm);
     pm.fill(Qt::blue); // the header holds its own copy
     QCOMPARE(header.GetPicture().toImage().pixel(5, 5), QColor(Qt::red).rgb());
-    QVERIFY(!header.IsPictureVisible());
-    header.SetPictureVisible(true);
-    QVERIFY(header.IsPictureVisible());
+    QVERIFY(!header.isPictureVisible());
+    header.setPictureVisible(true);
+    QVERIFY(header.isPictureVisible());
 }
 
 void TestWizHeader::leavesPlacementToALayout() {
@@ -131,4 +131,4 @@ void TestWizHeader::leavesPlacementToALayout() {
 }
 
 QTEST_MAIN(TestWizHeader)
-#include "tst_wizheader.moc"
+#include "tst_wizardheader.moc"

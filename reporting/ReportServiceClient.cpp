@@ -1,4 +1,4 @@
-#include "reporting/zevErrorReportIntf.h"
+#include "reporting/ReportServiceClient.h"
 
 #include "widgets/WaitCursor.h"
 
@@ -177,14 +177,14 @@ int parseReportErrorResponse(const QByteArray& response) {
 
 } // namespace ErrorReporterService
 
-TErrorReporterRIO::TErrorReporterRIO(QObject* parent)
+ReportServiceClient::ReportServiceClient(QObject* parent)
     : QObject(parent)
     , WSDLLocation(ErrorReporterService::defaultWsdlLocation())
     , network_(new QNetworkAccessManager(this)) {}
 
-TErrorReporterRIO::~TErrorReporterRIO() = default;
+ReportServiceClient::~ReportServiceClient() = default;
 
-QByteArray TErrorReporterRIO::transfer(QNetworkRequest request, const QByteArray* postBody) {
+QByteArray ReportServiceClient::transfer(QNetworkRequest request, const QByteArray* postBody) {
     request.setHeader(QNetworkRequest::UserAgentHeader, ErrorReporterService::kUserAgent);
     // Certificate errors are not ignored: a report is sent to the real host or not at all.
     QNetworkReply* reply = postBody ? network_->post(request, *postBody) : network_->get(request);
@@ -223,9 +223,9 @@ QByteArray TErrorReporterRIO::transfer(QNetworkRequest request, const QByteArray
     return body;
 }
 
-int TErrorReporterRIO::ReportError(int ProductID, const QString& Version, const QString& Company,
-                                   const QString& Email, const QString& UserMessage,
-                                   const QString& Report) {
+int ReportServiceClient::ReportError(int ProductID, const QString& Version, const QString& Company,
+                                     const QString& Email, const QString& UserMessage,
+                                     const QString& Report) {
     const WaitCursor wait;
 
     const QByteArray wsdl = transfer(QNetworkRequest(WSDLLocation), nullptr);

@@ -1,4 +1,4 @@
-#include "schedule/EditProjectsU.h"
+#include "schedule/EditProject.h"
 
 #include "data/Dataset.h"
 #include "data/GlobalData.h"
@@ -42,22 +42,22 @@ TfrmEditProject::TfrmEditProject(QWidget* parent)
     setWindowTitle(QStringLiteral("Edit Project"));
     setFixedSize(kClientWidth, kClientHeight);
 
-    Label1 = new QLabel(QStringLiteral("Project &Name:"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(8, 11, 96, 17);
+    lblProjectName = new QLabel(QStringLiteral("Project &Name:"), this);
+    lblProjectName->setObjectName(QStringLiteral("lblProjectName"));
+    lblProjectName->setGeometry(8, 11, 96, 17);
     txtProjectName = new QLineEdit(this);
     txtProjectName->setObjectName(QStringLiteral("txtProjectName"));
     txtProjectName->setGeometry(108, 8, 191, 21);
     txtProjectName->setMaxLength(kNameWidth);
-    Label1->setBuddy(txtProjectName);
+    lblProjectName->setBuddy(txtProjectName);
 
-    Label2 = new QLabel(QStringLiteral("&Default Developer:"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(8, 38, 96, 17);
-    cmbDefaultDeveloper = new TLookupCombo(this);
+    lblDefaultDeveloper = new QLabel(QStringLiteral("&Default Developer:"), this);
+    lblDefaultDeveloper->setObjectName(QStringLiteral("lblDefaultDeveloper"));
+    lblDefaultDeveloper->setGeometry(8, 38, 96, 17);
+    cmbDefaultDeveloper = new LookupCombo(this);
     cmbDefaultDeveloper->setObjectName(QStringLiteral("cmbDefaultDeveloper"));
     cmbDefaultDeveloper->setGeometry(108, 35, 191, 21);
-    Label2->setBuddy(cmbDefaultDeveloper);
+    lblDefaultDeveloper->setBuddy(cmbDefaultDeveloper);
 
     btnOK = new QPushButton(QStringLiteral("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
@@ -89,7 +89,7 @@ void TfrmEditProject::FormCreate() {
     dbDevelopers->open();
 
     // The empty first row lets a project have no default developer.
-    QList<TLookupCombo::Item> developers{{0, QString()}};
+    QList<LookupCombo::Item> developers{{0, QString()}};
     for (dbDevelopers->first(); !dbDevelopers->eof(); dbDevelopers->next())
         developers.append({dbDevelopers->fieldByName(QStringLiteral("Developer ID")).asInteger(),
                            dbDevelopers->fieldByName(kNameField).asString()});
@@ -166,7 +166,7 @@ void EditProject(int projectID, QWidget* parent) {
     dialog.exec();
 }
 
-void DeleteProjectCascade(DbConnection& connection, int projectID) {
+void deleteProjectCascade(DbConnection& connection, int projectID) {
     // The bound :ProjectID stands where the statements take the project's id.
     static const QString kStatements[] = {
         QStringLiteral(
@@ -184,7 +184,7 @@ void DeleteProjectCascade(DbConnection& connection, int projectID) {
     tx.commit();
 }
 
-bool DeleteCurrentProject(QWidget* parent) {
+bool deleteCurrentProject(QWidget* parent) {
     DbTable* projects = dmProjects->dbProjects;
     if (!projects->hasCurrent())
         return false;
@@ -194,7 +194,7 @@ bool DeleteCurrentProject(QWidget* parent) {
                                   .arg(name)))
         return false;
 
-    DeleteProjectCascade(dmGlobals->Connection(), projects->fieldByName(kIdField).asInteger());
+    deleteProjectCascade(dmGlobals->Connection(), projects->fieldByName(kIdField).asInteger());
 
     projects->refresh();
     projects->first();

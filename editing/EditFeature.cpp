@@ -1,4 +1,4 @@
-#include "editing/uEditFeature.h"
+#include "editing/EditFeature.h"
 
 #include "data/Dataset.h"
 #include "data/GlobalData.h"
@@ -34,7 +34,7 @@ TfrmEditFeature::TfrmEditFeature(QWidget* parent)
 
     labProject = new QLabel(QStringLiteral("Project:"), this);
     labProject->setObjectName(QStringLiteral("labProject"));
-    cmbProject = new TLookupCombo(this);
+    cmbProject = new LookupCombo(this);
     cmbProject->setObjectName(QStringLiteral("cmbProject"));
     labProject->setBuddy(cmbProject);
 
@@ -85,7 +85,7 @@ TfrmEditFeature::TfrmEditFeature(QWidget* parent)
     });
     connect(btnCancel, &QPushButton::clicked, this, &TfrmEditFeature::btnCancelClick);
     // The project choice goes into the record at once.
-    connect(cmbProject, &TLookupCombo::keyChosen, this, [this](int key) {
+    connect(cmbProject, &LookupCombo::keyChosen, this, [this](int key) {
         if (!loading_)
             dbFeatures->fieldByName(kProjectID).setAsInteger(key);
     });
@@ -118,7 +118,7 @@ int TfrmEditFeature::featureID() const {
 }
 
 void TfrmEditFeature::dbFeaturesNewRecord() {
-    if (const int projectID = dmProjects->CurrentProjectID())
+    if (const int projectID = dmProjects->currentProjectID())
         dbFeatures->fieldByName(kProjectID).setAsInteger(projectID);
 }
 

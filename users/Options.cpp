@@ -1,4 +1,4 @@
-#include "users/uOptions.h"
+#include "users/Options.h"
 
 #include "data/Dataset.h"
 #include "data/GlobalData.h"
@@ -186,7 +186,7 @@ void TfrmOptions::buildGridPage() {
 }
 
 void TfrmOptions::buildUserSetupPage() {
-    userAdmin = new TUserAdmin(this);
+    userAdmin = new UserAdmin(this);
     constexpr int buttonTop = kPageHeight - 25;
     gridUsers = new DataGrid(tsUserSetup);
     gridUsers->setObjectName(QStringLiteral("gridUsers"));
@@ -194,16 +194,16 @@ void TfrmOptions::buildUserSetupPage() {
     gridUsersModel =
         new GridTableModel({kIdField, kLoginField, kNameField, kDefaultProjectField}, this);
 
-    btnAddUser = TUserAdmin::makeButton(userAdmin->actAddUser, tsUserSetup);
-    btnEditUser = TUserAdmin::makeButton(userAdmin->actEditUser, tsUserSetup);
-    btnDeleteUser = TUserAdmin::makeButton(userAdmin->actDeleteUser, tsUserSetup);
+    btnAddUser = UserAdmin::makeButton(userAdmin->actAddUser, tsUserSetup);
+    btnEditUser = UserAdmin::makeButton(userAdmin->actEditUser, tsUserSetup);
+    btnDeleteUser = UserAdmin::makeButton(userAdmin->actDeleteUser, tsUserSetup);
     constexpr int gap = 6;
     constexpr int buttonWidth = (kPageWidth - 2 * gap) / 3;
     btnAddUser->setGeometry(0, buttonTop, buttonWidth, 25);
     btnEditUser->setGeometry(buttonWidth + gap, buttonTop, buttonWidth, 25);
     btnDeleteUser->setGeometry(2 * (buttonWidth + gap), buttonTop, buttonWidth, 25);
 
-    connect(userAdmin, &TUserAdmin::usersChanged, this, &TfrmOptions::readUsers);
+    connect(userAdmin, &UserAdmin::usersChanged, this, &TfrmOptions::readUsers);
     connect(gridUsers, &DataGrid::focusedKeyChanged, this, &TfrmOptions::gridUsersFocusChanged);
     // A double-click (or Enter) on a row edits it; the command is disabled for
     // users who are not administrators, and then nothing opens.
@@ -214,7 +214,7 @@ void TfrmOptions::buildUserSetupPage() {
 }
 
 void TfrmOptions::FormCreate() {
-    // 1. Edit and Delete are enabled for administrators only (TUserAdmin did so).
+    // 1. Edit and Delete are enabled for administrators only (UserAdmin did so).
     // 2. Every node expanded, starting on "View".
     tvOptions->expandAll();
     tvOptions->setCurrentItem(nodeView);

@@ -18,7 +18,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class TzevWizHeader;
-class TErrorReporterRIO;
+class ReportServiceClient;
 
 // Called by the start-up before anything else: records a stack at every
 // throw, installs the fault handlers and makes the dialog the central handler.
@@ -41,19 +41,19 @@ public:
     explicit TExceptionDialog(QWidget* parent = nullptr);
     ~TExceptionDialog() override;
 
-    TzevWizHeader* zevWizHeader1;
-    QLabel* Label1;
-    QLabel* Label2;
-    QLabel* Label3;
-    QLabel* Label4;
-    QLabel* Label5;
-    QLabel* Label6;
+    TzevWizHeader* header;
+    QLabel* lblApology;
+    QLabel* lblPleaseTell;
+    QLabel* lblReportInfo;
+    QLabel* lblSeeReport;
+    QLabel* lblReportLink;
+    QLabel* lblProblem;
     QPlainTextEdit* memProblem;
-    QLabel* Label7;
+    QLabel* lblEmail;
     QLineEdit* txtEmail;
     QPushButton* btnSend;
     QPushButton* btnDontSend;
-    TErrorReporterRIO* rioSendReport;
+    ReportServiceClient* rioSendReport;
 
     bool FromMainThread = true;
     QPointer<QWidget> LastActiveControl;
@@ -61,15 +61,15 @@ public:
 
     // The exception block for an error caught now, with the stack recorded
     // when it was raised.
-    void SetException(std::exception_ptr E, std::optional<ExceptionTracking::StackRecord> record);
+    void setException(std::exception_ptr E, std::optional<ExceptionTracking::StackRecord> record);
     // The exception block and stack of a fault of an earlier run.
-    void SetCrash(const FaultHandler::CrashRecord& crash);
+    void setCrash(const FaultHandler::CrashRecord& crash);
 
     // Writes the location, stack, focus, system and module blocks.
     void CreateDetails();
-    bool DetailsCreated() const { return detailsCreated_; }
+    bool detailsCreated() const { return detailsCreated_; }
 
-    void Label5Click();
+    void lblReportLinkClick();
     void btnSendClick();
     void btnDontSendClick();
 

@@ -1,9 +1,9 @@
-#include "schedule/ProjectScheduleU.h"
+#include "schedule/ProjectSchedule.h"
 
 #include "data/GlobalData.h"
 #include "editing/EditTask.h"
 #include "editing/FeatureListForm.h"
-#include "schedule/EditProjectsU.h"
+#include "schedule/EditProject.h"
 #include "schedule/ProjectSelector.h"
 #include "schedule/QuickActions.h"
 #include "schedule/ScheduleClipboard.h"
@@ -13,7 +13,7 @@
 #include "schedule/UserSettings.h"
 #include "schedule/WebPages.h"
 #include "users/AboutForm.h"
-#include "users/uOptions.h"
+#include "users/Options.h"
 #include "widgets/DataGrid.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/HelpRouter.h"
@@ -30,8 +30,6 @@
 
 #include <algorithm>
 
-TfrmProjectSchedule* frmProjectSchedule = nullptr;
-
 namespace {
 // Runs a command handler of the window or of its quick actions.
 template <class T> void runCommand(T* target, void (T::*handler)()) {
@@ -47,15 +45,12 @@ TfrmProjectSchedule::TfrmProjectSchedule(QWidget* parent)
     f.setPointSize(8);
     setFont(f);
     resize(kDesignWidth, kDesignHeight);
-    frmProjectSchedule = this;
     createCommands();
     FormCreate();
 }
 
 TfrmProjectSchedule::~TfrmProjectSchedule() {
     FormDestroy();
-    if (frmProjectSchedule == this)
-        frmProjectSchedule = nullptr;
 }
 
 void TfrmProjectSchedule::createCommands() {
@@ -121,7 +116,7 @@ void TfrmProjectSchedule::createCommands() {
     btnEditProject->setIcon(icon("document-edit", QStyle::SP_FileDialogInfoView));
     btnContents->setIcon(icon("help-contents", QStyle::SP_DialogHelpButton));
 
-    cmbProjectAction = new TProjectSelectorAction(this);
+    cmbProjectAction = new ProjectSelectorAction(this);
     cmbProjectAction->setObjectName(QStringLiteral("cmbProject"));
 
     auto on = [this](QAction* a, void (TfrmProjectSchedule::*handler)()) {
@@ -148,7 +143,7 @@ void TfrmProjectSchedule::createCommands() {
     on(btnCheckForUpdate, &TfrmProjectSchedule::btnCheckForUpdateClick);
     on(btnZevWebsite, &TfrmProjectSchedule::btnZevWebsiteClick);
     on(btnAbout, &TfrmProjectSchedule::btnAboutClick);
-    connect(cmbProjectAction, &TProjectSelectorAction::projectChosen, this, [this](int id) {
+    connect(cmbProjectAction, &ProjectSelectorAction::projectChosen, this, [this](int id) {
         // The schedule follows the projects table through its master link.
         ErrorHandling::guarded(
             [&] { dmProjects->dbProjects->locate(QStringLiteral("Project ID"), id); });
@@ -200,11 +195,11 @@ void TfrmProjectSchedule::createMenusAndToolbars() {
     tbHelp = bar("Help");
     tbHelp->addAction(btnContents);
     if (QWidget* w = tbProjects->widgetForAction(cmbProjectAction))
-        cmbProject = w->findChild<TLookupCombo*>();
+        cmbProject = w->findChild<LookupCombo*>();
 }
 
 void TfrmProjectSchedule::createSideBar() {
-    SideBar = new TSidePanel(this);
+    SideBar = new SidePanel(this);
     SideBar->setObjectName(QStringLiteral("SideBar"));
     SideBar->setFixedWidth(kSideBarWidth);
     TaskGroup = SideBar->addGroup(QStringLiteral("TaskGroup"), QStringLiteral("Tasks"));
@@ -231,20 +226,20 @@ void TfrmProjectSchedule::FormCreate() {
     fraTaskList->setContextActions({btnAddTask, btnEditTask, btnAddHour, nullptr, btnDeleteTask});
     connect(fraTaskList, &TfraTaskList::editTaskRequested, this,
             [this] { ErrorHandling::guarded([this] { DoEditTask(); }); });
-    quickActions = new TQuickActions(*dmGlobals, *dmProjects, *fraTaskList, this);
+    quickActions = new QuickActions(*dmGlobals, *dmProjects, *fraTaskList, this);
     quickActions->setNotesCommands(btnTaskNotes, navToggleNotes);
-    auto quick = [this](QAction* a, void (TQuickActions::*handler)()) {
+    auto quick = [this](QAction* a, void (QuickActions::*handler)()) {
         connect(a, &QAction::triggered, this,
                 [this, handler] { runCommand(quickActions, handler); });
     };
-    quick(btnAddHour, &TQuickActions::btnAddHourClick);
-    quick(navAddHour, &TQuickActions::btnAddHourClick);
-    quick(navMarkComplete, &TQuickActions::navMarkCompleteClick);
-    quick(navAssignToMe, &TQuickActions::navAssignToMeClick);
-    quick(btnDeleteTask, &TQuickActions::btnDeleteTaskClick);
-    quick(btnTaskNotes, &TQuickActions::btnTaskNotesClick);
-    quick(navToggleNotes, &TQuickActions::btnTaskNotesClick);
-    quick(navViewMyTasks, &TQuickActions::navViewMyTasksClick);
+    quick(btnAddHour, &QuickActions::btnAddHourClick);
+    quick(navAddHour, &QuickActions::btnAddHourClick);
+    quick(navMarkComplete, &QuickActions::navMarkCompleteClick);
+    quick(navAssignToMe, &QuickActions::navAssignToMeClick);
+    quick(btnDeleteTask, &QuickActions::btnDeleteTaskClick);
+    quick(btnTaskNotes, &QuickActions::btnTaskNotesClick);
+    quick(navToggleNotes, &QuickActions::btnTaskNotesClick);
+    quick(navViewMyTasks, &QuickActions::navViewMyTasksClick);
 
     // The selector follows the current project, whoever moves it.
     connect(dmProjects->dbProjects, &DbDataset::afterOpen, this,
@@ -279,7 +274,7 @@ void TfrmProjectSchedule::FormDestroy() {
 void TfrmProjectSchedule::followCurrentProject() {
     // Moving between known projects needs no new list; a project the list
     // does not hold yet (added meanwhile) does.
-    const int projectID = dmProjects->CurrentProjectID();
+    const int projectID = dmProjects->currentProjectID();
     const auto& items = cmbProjectAction->items();
     const bool known =
         projectID == 0 || std::any_of(items.begin(), items.end(),
@@ -291,14 +286,14 @@ void TfrmProjectSchedule::followCurrentProject() {
 }
 
 void TfrmProjectSchedule::refreshProjectSelector() {
-    QList<TLookupCombo::Item> items;
+    QList<LookupCombo::Item> items;
     DbTable projects(dmGlobals->Connection(), QStringLiteral("Projects"));
     projects.open();
     for (; !projects.eof(); projects.next())
         items.append({projects.fieldByName(QStringLiteral("Project ID")).asInteger(),
                       projects.fieldByName(QStringLiteral("Name")).asString()});
     cmbProjectAction->setItems(items);
-    cmbProjectAction->setKeyValue(dmProjects->CurrentProjectID());
+    cmbProjectAction->setKeyValue(dmProjects->currentProjectID());
 }
 
 void TfrmProjectSchedule::loadWindowSettings() {
@@ -397,7 +392,7 @@ void TfrmProjectSchedule::btnAddProjectClick() {
 }
 
 void TfrmProjectSchedule::btnEditProjectClick() {
-    if (const int projectID = dmProjects->CurrentProjectID())
+    if (const int projectID = dmProjects->currentProjectID())
         EditProject(projectID, this);
 }
 
@@ -406,7 +401,7 @@ void TfrmProjectSchedule::btnFeaturesListClick() {
 }
 
 void TfrmProjectSchedule::btnDeleteProjectClick() {
-    DeleteCurrentProject(this);
+    deleteCurrentProject(this);
 }
 
 void TfrmProjectSchedule::btnOptionsClick() {

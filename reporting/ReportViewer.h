@@ -12,7 +12,7 @@ class TfrmViewErrorReport : public QDialog {
 public:
     explicit TfrmViewErrorReport(QWidget* owner);
 
-    QLabel* Label1;
+    QLabel* lblReport;
     QPlainTextEdit* memReport;
     QPushButton* btnOK;
 };

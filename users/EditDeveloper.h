@@ -10,7 +10,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TLookupCombo;
+class LookupCombo;
 
 class TfrmEditDeveloper : public QDialog {
     Q_OBJECT
@@ -38,7 +38,7 @@ public:
     QLabel* labPassword = nullptr;
     QLineEdit* txtPassword = nullptr;
     QLabel* labDefaultProject = nullptr;
-    TLookupCombo* cmbDefaultProject = nullptr;
+    LookupCombo* cmbDefaultProject = nullptr;
     QCheckBox* cbAdministrator = nullptr;
     QPushButton* btnOK = nullptr;
     QPushButton* btnCancel = nullptr;

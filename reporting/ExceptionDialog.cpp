@@ -1,12 +1,12 @@
-#include "reporting/uErrorDlg.h"
+#include "reporting/ExceptionDialog.h"
 
 #include "reporting/AddressResolver.h"
 #include "reporting/ProblemReport.h"
-#include "reporting/uErrorReportDlg.h"
-#include "reporting/zevErrorReportIntf.h"
-#include "users/uWizHeaderComp.h"
+#include "reporting/ReportServiceClient.h"
+#include "reporting/ReportViewer.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/WaitCursor.h"
+#include "widgets/WizardHeader.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -50,7 +50,7 @@ void ShowException(std::exception_ptr E, std::optional<ExceptionTracking::StackR
     TExceptionDialog dialog;
     dialog.FromMainThread = QThread::currentThread() == qApp->thread();
     dialog.LastActiveControl = QApplication::focusWidget();
-    dialog.SetException(E, std::move(record));
+    dialog.setException(E, std::move(record));
     dialog.exec();
 }
 
@@ -114,7 +114,7 @@ void showPendingCrashReport() {
         ~Reset() { inExceptionHandler = false; }
     } reset;
     TExceptionDialog dialog;
-    dialog.SetCrash(*crash);
+    dialog.setCrash(*crash);
     dialog.exec();
 }
 
@@ -122,31 +122,31 @@ void showPendingCrashReport() {
 
 TExceptionDialog::TExceptionDialog(QWidget* parent)
     : QDialog(parent)
-    , zevWizHeader1(new TzevWizHeader(this))
-    , Label1(wrappedLabel(
+    , header(new TzevWizHeader(this))
+    , lblApology(wrappedLabel(
           QStringLiteral("Pelloran has encountered a problem. We are very sorry for the "
                          "inconvienence.\n\nYou should save your work and restart the program. "
                          "Pelloran may continue to function after this, but may have further "
                          "problems if you don't restart."),
-          this, "Label1"))
-    , Label2(
-          wrappedLabel(QStringLiteral("Please tell Trevolant about this problem."), this, "Label2"))
-    , Label3(wrappedLabel(
+          this, "lblApology"))
+    , lblPleaseTell(wrappedLabel(QStringLiteral("Please tell Trevolant about this problem."), this,
+                                 "lblPleaseTell"))
+    , lblReportInfo(wrappedLabel(
           QStringLiteral("We have created an error report which will help us improve our "
                          "software. We will treat this report as confidential and anonymous. No "
                          "personal information other than what you provide will be sent."),
-          this, "Label3"))
-    , Label4(new QLabel(QStringLiteral("To see what this report contains,"), this))
-    , Label5(new QLabel(QStringLiteral("<a href=\"#report\" style=\"color:#0000ff; "
-                                       "text-decoration:underline\">click here</a>"),
-                        this))
-    , Label6(new QLabel(QStringLiteral("What were you doing when this problem occured?"), this))
+          this, "lblReportInfo"))
+    , lblSeeReport(new QLabel(QStringLiteral("To see what this report contains,"), this))
+    , lblReportLink(new QLabel(QStringLiteral("<a href=\"#report\" style=\"color:#0000ff; "
+                                              "text-decoration:underline\">click here</a>"),
+                               this))
+    , lblProblem(new QLabel(QStringLiteral("What were you doing when this problem occured?"), this))
     , memProblem(new QPlainTextEdit(this))
-    , Label7(new QLabel(QStringLiteral("Email address (optional):"), this))
+    , lblEmail(new QLabel(QStringLiteral("Email address (optional):"), this))
     , txtEmail(new QLineEdit(this))
     , btnSend(new QPushButton(QStringLiteral("&Send"), this))
     , btnDontSend(new QPushButton(QStringLiteral("&Don't Send"), this))
-    , rioSendReport(new TErrorReporterRIO(this)) {
+    , rioSendReport(new ReportServiceClient(this)) {
     setObjectName(QStringLiteral("ExceptionDialog"));
     setWindowTitle(QStringLiteral("Pelloran"));
     // No buttons in the title bar: the two buttons end the dialog.
@@ -154,20 +154,20 @@ TExceptionDialog::TExceptionDialog(QWidget* parent)
     setWindowModality(Qt::ApplicationModal);
     setFixedSize(400, 358);
 
-    zevWizHeader1->setObjectName(QStringLiteral("zevWizHeader1"));
-    zevWizHeader1->SetCaption(QStringLiteral("Pelloran Error"));
-    zevWizHeader1->SetPicture(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32));
-    zevWizHeader1->SetPictureVisible(true);
+    header->setObjectName(QStringLiteral("header"));
+    header->SetCaption(QStringLiteral("Pelloran Error"));
+    header->SetPicture(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32));
+    header->setPictureVisible(true);
 
-    QFont bold = Label2->font();
+    QFont bold = lblPleaseTell->font();
     bold.setBold(true);
-    Label2->setFont(bold);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Label5->setObjectName(QStringLiteral("Label5"));
-    Label5->setTextFormat(Qt::RichText);
-    Label5->setCursor(Qt::PointingHandCursor);
-    Label6->setObjectName(QStringLiteral("Label6"));
-    Label7->setObjectName(QStringLiteral("Label7"));
+    lblPleaseTell->setFont(bold);
+    lblSeeReport->setObjectName(QStringLiteral("lblSeeReport"));
+    lblReportLink->setObjectName(QStringLiteral("lblReportLink"));
+    lblReportLink->setTextFormat(Qt::RichText);
+    lblReportLink->setCursor(Qt::PointingHandCursor);
+    lblProblem->setObjectName(QStringLiteral("lblProblem"));
+    lblEmail->setObjectName(QStringLiteral("lblEmail"));
     memProblem->setObjectName(QStringLiteral("memProblem"));
     memProblem->setFixedSize(393, 65);
     memProblem->setTabChangesFocus(true);
@@ -182,24 +182,24 @@ TExceptionDialog::TExceptionDialog(QWidget* parent)
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);
     page->setSpacing(0);
-    page->addWidget(zevWizHeader1);
+    page->addWidget(header);
     auto* body = new QVBoxLayout;
     body->setContentsMargins(4, 6, 3, 6);
     body->setSpacing(6);
     page->addLayout(body);
-    body->addWidget(Label1);
-    body->addWidget(Label2);
-    body->addWidget(Label3);
+    body->addWidget(lblApology);
+    body->addWidget(lblPleaseTell);
+    body->addWidget(lblReportInfo);
     auto* link = new QHBoxLayout;
     link->setSpacing(3);
-    link->addWidget(Label4);
-    link->addWidget(Label5);
+    link->addWidget(lblSeeReport);
+    link->addWidget(lblReportLink);
     link->addStretch();
     body->addLayout(link);
-    body->addWidget(Label6);
+    body->addWidget(lblProblem);
     body->addWidget(memProblem);
     auto* email = new QHBoxLayout;
-    email->addWidget(Label7);
+    email->addWidget(lblEmail);
     email->addWidget(txtEmail, 1);
     body->addLayout(email);
     body->addStretch();
@@ -208,10 +208,11 @@ TExceptionDialog::TExceptionDialog(QWidget* parent)
     buttons->addWidget(btnSend);
     buttons->addWidget(btnDontSend);
     body->addLayout(buttons);
-    Label4->setBuddy(memProblem);
-    Label7->setBuddy(txtEmail);
+    lblSeeReport->setBuddy(memProblem);
+    lblEmail->setBuddy(txtEmail);
 
-    connect(Label5, &QLabel::linkActivated, this, [this] { guarded([this] { Label5Click(); }); });
+    connect(lblReportLink, &QLabel::linkActivated, this,
+            [this] { guarded([this] { lblReportLinkClick(); }); });
     connect(btnSend, &QPushButton::clicked, this, [this] { guarded([this] { btnSendClick(); }); });
     connect(btnDontSend, &QPushButton::clicked, this, &TExceptionDialog::btnDontSendClick);
 
@@ -235,7 +236,7 @@ void TExceptionDialog::guarded(const std::function<void()>& action) {
     }
 }
 
-void TExceptionDialog::SetException(std::exception_ptr E,
+void TExceptionDialog::setException(std::exception_ptr E,
                                     std::optional<ExceptionTracking::StackRecord> record) {
     record_ = std::move(record);
     const std::uintptr_t address =
@@ -244,7 +245,7 @@ void TExceptionDialog::SetException(std::exception_ptr E,
         ErrorHandling::messageOf(E), ProblemReport::exceptionClassName(E), address, FromMainThread);
 }
 
-void TExceptionDialog::SetCrash(const FaultHandler::CrashRecord& crash) {
+void TExceptionDialog::setCrash(const FaultHandler::CrashRecord& crash) {
     crash_ = crash;
     FromMainThread = crash.mainThread;
     ReportLines << ProblemReport::exceptionBlock(crash.message, crash.className, crash.address,
@@ -313,7 +314,7 @@ void TExceptionDialog::CreateDetails() {
         ReportLines << ProblemReport::moduleBlock(*modules);
 }
 
-void TExceptionDialog::Label5Click() {
+void TExceptionDialog::lblReportLinkClick() {
     ShowErrorReport(this, ReportLines);
 }
 
