@@ -22,7 +22,6 @@ public:
     DbConnection& operator=(const DbConnection&) = delete;
 
     const QString& dataFolder() const { return folder_; }
-    sqlite3* handle() const { return db_; }
 
     // Makes the table's file reachable by its name in statements. Encrypted
     // tables need their password; a wrong one fails with a clear error.
@@ -59,7 +58,13 @@ public:
     static constexpr int kBusyTimeoutMs = 15000;
 
 private:
+    // Statements borrow from the cache. The engine's own connection stays
+    // inside the data layer: a table reads from it the id and the row count
+    // its last write left.
     friend class DbStatement;
+    friend class DbTable;
+    sqlite3* handle() const { return db_; }
+
     sqlite3_stmt* acquire(const QString& sql, bool& cached);
     void release(const QString& sql, sqlite3_stmt* stmt, bool cached);
     QString fileOf(const QString& schema) const;

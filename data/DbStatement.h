@@ -26,9 +26,13 @@ public:
     QString columnDeclType(int i) const;
     QVariant column(int i) const;
     qint64 columnInt64(int i) const;
-    sqlite3_stmt* handle() const { return stmt_; }
 
 private:
+    // A query reads its rows straight from the engine, which is too costly to
+    // go through column() cell by cell.
+    friend class DbQuery;
+    sqlite3_stmt* handle() const { return stmt_; }
+
     DbConnection& conn_;
     QString sql_;
     sqlite3_stmt* stmt_ = nullptr;
