@@ -28,8 +28,9 @@ public:
     void attachTable(const TableDef& table, const QString& password = {});
     bool isAttached(const TableDef& table) const;
 
-    // Execute(statement): runs one statement that returns no rows, in a
-    // transaction of its own unless one is open. Returns the changed row count.
+    // Runs one statement that returns no rows, binding `params` in order to
+    // its parameters, in a transaction of its own unless one is open.
+    // Returns the changed row count.
     int execute(const QString& sql, const QVariantList& params = {});
 
     // Raises a DataError with the engine's message and the file involved.

@@ -44,7 +44,7 @@ public:
     void setAsBoolean(bool v);
     void setAsDateTime(const QDateTime& v);
     void setAsBytes(const QByteArray& v); // replaces the whole memo
-    // AsVariant: converts the value to the field's own type.
+    // Converts a value of any type to the field's own type; null clears it.
     void setValue(const QVariant& v);
     void clear();
 

@@ -36,7 +36,7 @@ FieldKind kindFromDeclType(const QString& decl, int& width) {
     return FieldKind::Character;
 }
 
-// Values compare equal the way Locate means it: numbers by value, text exactly.
+// Values compare equal the way locate means it: numbers by value, text exactly.
 bool sameValue(const QVariant& a, const QVariant& b) {
     const bool an = !a.isValid() || a.isNull(), bn = !b.isValid() || b.isNull();
     if (an || bn)

@@ -45,7 +45,7 @@ public:
     void setSql(const QString& sql);
     const QString& sql() const { return sql_; }
 
-    // ParamByName; raises DataError for a name the statement does not have.
+    // Raises DataError for a name the statement does not have.
     DbParam& paramByName(const QString& name);
     QList<DbParam>& params() { return params_; }
 

@@ -16,7 +16,8 @@ class DbStatement;
 class DbTable : public DbDataset {
     Q_OBJECT
 public:
-    // The name may carry ".adt" and is matched without regard to case.
+    // The name is matched without regard to case; a legacy file suffix on it
+    // is ignored (see findTableDef).
     DbTable(DbConnection& conn, const QString& tableName, QObject* parent = nullptr);
 
     const TableDef& def() const { return *def_; }
