@@ -207,8 +207,12 @@ void TestDataFolder::installedForAPersonWhoCannotWriteTheProgramFolder() {
     }
     ::chmod(QFile::encodeName(program).constData(), 0755);
     ::chmod(QFile::encodeName(QDir(top.path()).filePath(QStringLiteral("lib"))).constData(), 0755);
-    // Read-only for everyone; root's rights do not matter, the program runs as nobody.
-    ::chmod(QFile::encodeName(programFolder).constData(), 0555);
+    // Read-only for everyone; root's rights do not matter, the program runs as
+    // nobody. Writable again at the end, so the folder can be removed.
+    const QByteArray programFolderName = QFile::encodeName(programFolder);
+    ::chmod(programFolderName.constData(), 0555);
+    const std::unique_ptr<const char, void (*)(const char*)> writableAgain(
+        programFolderName.constData(), [](const char* path) { ::chmod(path, 0755); });
 
     // A home of the person's own.
     const QString home = QDir(top.path()).filePath(QStringLiteral("home"));
@@ -229,7 +233,6 @@ void TestDataFolder::installedForAPersonWhoCannotWriteTheProgramFolder() {
     else
         run.start(program, {});
     const bool finished = run.waitForFinished(60000);
-    ::chmod(QFile::encodeName(programFolder).constData(), 0755); // so the folder can be removed
     QVERIFY2(finished, "the program's start did not end");
     const QString out = QString::fromLocal8Bit(run.readAllStandardOutput());
     const QString err = QString::fromLocal8Bit(run.readAllStandardError());
