@@ -325,10 +325,17 @@ void TfrmProjectSchedule::showEvent(QShowEvent* event) {
 }
 
 void TfrmProjectSchedule::closeEvent(QCloseEvent* event) {
+    // Settings that cannot be stored must not keep the program from ending:
+    // the first failure is shown and keeps the window, the next close goes.
+    if (settingsStoreFailed_) {
+        event->accept();
+        return;
+    }
     try {
         FormClose();
         event->accept();
     } catch (...) {
+        settingsStoreFailed_ = true;
         event->ignore();
         ErrorHandling::handleUnexpected(std::current_exception());
     }

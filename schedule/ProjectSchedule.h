@@ -108,7 +108,8 @@ private:
     void FormCreate();
     void FormDestroy();
     void FormShow();
-    // Stores the user's window settings; an error keeps the window open.
+    // Stores the user's window settings. An error is shown and keeps the
+    // window open once; the next close then ends without storing.
     void FormClose();
     // Applies the user's stored window settings at creation and the grid
     // layout when first shown.
@@ -138,4 +139,5 @@ private:
     void btnCopyToClipboardClick();
 
     bool shown_ = false;
+    bool settingsStoreFailed_ = false; // a close that failed to store lets the next one go
 };
