@@ -41,6 +41,8 @@ DataGrid::DataGrid(QWidget* parent)
     filterCheck_->setChecked(true);
     filterCheck_->setToolTip(tr("Switch the filter on or off"));
     filterLabel_ = new QLabel(filterPanel_);
+    // The filter names values out of the rows: shown as typed, never as markup.
+    filterLabel_->setTextFormat(Qt::PlainText);
     lay->addWidget(filterClear_);
     lay->addWidget(filterCheck_);
     lay->addWidget(filterLabel_, 1);

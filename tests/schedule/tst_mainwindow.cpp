@@ -355,6 +355,38 @@ private slots:
         QCOMPARE(editing, fx_->invoice);
     }
 
+    void enterKey_data() {
+        QTest::addColumn<bool>("onGroup");
+        QTest::newRow("task row: the editor") << false;
+        QTest::newRow("group row: opens and closes the group") << true;
+    }
+    void enterKey() {
+        QFETCH(bool, onGroup);
+        start();
+        DataGrid* g = grid();
+        g->setGroupFields({QStringLiteral("Feature")});
+        g->expandAllGroups();
+        const QVariantList accounts{QStringLiteral("Accounts")};
+        g->setFocus();
+        focus(fx_->design);
+        if (onGroup)
+            QTest::keyClick(g, Qt::Key_Home); // the Accounts group above it
+        QCOMPARE(g->focusedKey().isValid(), !onGroup);
+        for (bool expandedAfter : {false, true}) {
+            int editing = 0;
+            const bool edited =
+                whileModal<TfrmEditTask>([&] { QTest::keyClick(g, Qt::Key_Return); },
+                                         [&](TfrmEditTask* dlg) { editing = dlg->taskID(); });
+            QCOMPARE(edited, !onGroup);
+            if (!onGroup) {
+                QCOMPARE(editing, fx_->design);
+                break;
+            }
+            QCOMPARE(g->isGroupExpanded(accounts), expandedAfter);
+            QVERIFY(!g->focusedKey().isValid()); // the group row keeps the focus
+        }
+    }
+
     void webPages_data() {
         QTest::addColumn<QString>("version");
         QTest::addColumn<QString>("path");
