@@ -92,6 +92,7 @@ private slots:
         row("cmbProject", "Pro&ject:", "Project:");
         row("btnDeleteProject", "&Delete Project", "Delete Project");
         row("btnOptions", "&Options...", "Options");
+        row("btnChangePassword", "Change My &Password...", "Change My Password");
         row("btnContents", "&Help Contents", "Help Contents", "F1");
         row("btnCheckForUpdate", "&Check for Update...", "Check for Update");
         row("btnZevWebsite", "Trevolant &Web Site", "Trevolant Web Site");
@@ -134,7 +135,7 @@ private slots:
                  (QStringList{"btnAddTask", "btnEditTask", "btnAddHour", "|", "btnDeleteTask"}));
         QCOMPARE(menus.at(4), (QStringList{"btnAddProject", "btnEditProject", "btnFeaturesList",
                                            "cmbProject", "|", "btnDeleteProject"}));
-        QCOMPARE(menus.at(5), QStringList{"btnOptions"});
+        QCOMPARE(menus.at(5), (QStringList{"btnOptions", "btnChangePassword"}));
         QCOMPARE(menus.at(6), (QStringList{"btnContents", "btnCheckForUpdate", "btnZevWebsite", "|",
                                            "btnAbout"}));
         QCOMPARE(entries(win_->tbTasks->actions()),
@@ -199,6 +200,8 @@ private slots:
         QVERIFY(fx_->projects->dbProjects->locate(QStringLiteral("Project ID"), fx_->zephyr));
         QCOMPARE(win_->btnDeleteProject->isEnabled(), admin);
         QVERIFY(win_->btnAddHour->isEnabled() && win_->btnEditProject->isEnabled());
+        // Everybody may change their own password.
+        QVERIFY(win_->btnChangePassword->isEnabled());
     }
 
     void projectSelectorMovesTheSchedule() {
