@@ -17,6 +17,9 @@
 
 #include <clocale>
 #include <csignal>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -166,6 +169,10 @@ struct LimitFileSize {
 // localedef into `folder` when the system has no such locale. True when
 // printf now writes 2.5 as "2,5".
 bool useDecimalCommaInCLibrary(const QString& folder) {
+#if defined(__SANITIZE_ADDRESS__)
+    // glibc keeps a copy of LOCPATH for good once it has loaded a locale from there.
+    const __lsan::ScopedDisabler glibcKeepsTheLocalePath;
+#endif
     const char* const name = "de_DE.UTF-8";
     if (!std::setlocale(LC_NUMERIC, name)) {
         const QString localedef = QStandardPaths::findExecutable(QStringLiteral("localedef"));
@@ -176,7 +183,10 @@ bool useDecimalCommaInCLibrary(const QString& folder) {
                             QStringLiteral("UTF-8"), folder + u'/' + QLatin1String(name)});
         p.waitForFinished(120000);
         qputenv("LOCPATH", QFile::encodeName(folder));
-        if (!std::setlocale(LC_NUMERIC, name))
+        const bool loaded = std::setlocale(LC_NUMERIC, name) != nullptr;
+        // Loaded now; left set, every later newlocale would read it again.
+        qunsetenv("LOCPATH");
+        if (!loaded)
             return false;
     }
     char text[16];
@@ -618,7 +628,6 @@ void TestExport::numbersUnderUserLocale() {
     const auto restore = qScopeGuard([] {
         useCLocale();
         std::setlocale(LC_NUMERIC, "C");
-        qunsetenv("LOCPATH");
     });
     Grid f({row(1, QStringLiteral("Alpha"), QStringLiteral("Big"), 3, 1250.5, 2.5, 1250,
                 QStringLiteral("Testing"), QStringLiteral("Ann")),
