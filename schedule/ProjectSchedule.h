@@ -64,6 +64,7 @@ public:
     QAction* btnFeaturesList = nullptr;
     QAction* btnDeleteProject = nullptr;
     QAction* btnOptions = nullptr;
+    QAction* btnChangePassword = nullptr; // every logged-in user, administrator or not
     QAction* btnContents = nullptr;
     QAction* btnCheckForUpdate = nullptr;
     QAction* btnZevWebsite = nullptr;
@@ -126,6 +127,7 @@ private:
     void btnFeaturesListClick();
     void btnDeleteProjectClick();
     void btnOptionsClick();
+    void btnChangePasswordClick();
     void btnContentsClick();
     void btnCheckForUpdateClick();
     void btnZevWebsiteClick();
