@@ -54,17 +54,16 @@ private:
     QHash<int, int> sparse_;
 };
 
-// A History row of one of the tasks, linked to the task's previous one.
+// A History row of one of the tasks, with the day it counts on.
 struct Link {
     int row;
-    int prev;
+    int task;
     Day day;
 };
 
 enum class Start { Unbounded, Earlier, Later };
 
 struct TaskTrack {
-    int last = -1; // the task's last link
     bool added = false;
     Start start = Start::Unbounded;
     Day startDay = kBeforeAll;
@@ -143,6 +142,22 @@ QDate dayOf(const QVariant& v) {
 }
 
 } // namespace
+
+const char* const kProjectTasksSql = R"(select tasks."Task ID",
+       tasks."Current Estimate",
+       tasks."Elapsed Time",
+       tasks."Original Estimate"
+from features inner join tasks on (features."Feature ID" = tasks."Feature ID")
+where (features."Project ID" = :ProjectID))";
+
+const char* const kHistorySql = R"(select history."Task ID",
+       history."Modified Datestamp",
+       case when ours."Task ID" is null then null else history."Change Description" end
+from history left outer join
+     (select tasks."Task ID"
+      from features inner join tasks on (features."Feature ID" = tasks."Feature ID")
+      where (features."Project ID" = :ProjectID)) ours on (ours."Task ID" = history."Task ID")
+order by history."Task History ID")";
 
 std::optional<double> parseHours(QStringView text) {
     const QStringView t = text.trimmed();
@@ -257,8 +272,7 @@ Chart reconstruct(const std::vector<TaskValues>& tasks, const std::vector<Histor
             pendingLinks.push_back(int(links.size()));
         else if (day < firstDay)
             firstDay = day;
-        links.push_back({int(r), tr.last, day});
-        tr.last = int(links.size()) - 1;
+        links.push_back({int(r), t, day});
     }
     for (const TaskTrack& tr : track) {
         if (tr.start == Start::Earlier)
@@ -306,24 +320,32 @@ Chart reconstruct(const std::vector<TaskValues>& tasks, const std::vector<Histor
             out.original -= v.original;
         }
     };
+    // One walk back through the rows in table order (the rows and their texts
+    // are read in the order they lie in memory), each task's state kept apart.
+    struct Walk {
+        Values v;
+        Day hi, effective;
+    };
+    std::vector<Walk> walk(tasks.size());
     for (size_t t = 0; t < tasks.size(); ++t) {
         const TaskValues& now = tasks[t];
-        Values v{now.currentEstimate, now.elapsedTime, now.originalEstimate};
-        const bool filtered = chosen[t] != 0;
-        Day hi = toDay, effective = toDay;
-        for (int l = track[t].last; l >= 0; l = links[size_t(l)].prev) {
-            const Link& link = links[size_t(l)];
-            effective = std::min(link.day, effective);
-            addSpan(effective, hi, v, filtered);
-            hi = effective - 1;
-            undo(v, rows[size_t(link.row)].change);
-        }
-        // Before its first row the task holds its oldest values, from its
-        // start (or always, when its start is unknown).
+        walk[t] = {{now.currentEstimate, now.elapsedTime, now.originalEstimate}, toDay, toDay};
+    }
+    for (auto link = links.rbegin(); link != links.rend(); ++link) {
+        Walk& w = walk[size_t(link->task)];
+        w.effective = std::min(link->day, w.effective);
+        addSpan(w.effective, w.hi, w.v, chosen[size_t(link->task)] != 0);
+        w.hi = w.effective - 1;
+        undo(w.v, rows[size_t(link->row)].change);
+    }
+    // Before its first row a task holds its oldest values, from its start
+    // (or always, when its start is unknown).
+    for (size_t t = 0; t < tasks.size(); ++t) {
+        const Walk& w = walk[t];
         const Day start = track[t].start == Start::Unbounded
                               ? kBeforeAll
-                              : std::min(track[t].startDay, effective);
-        addSpan(start, hi, v, filtered);
+                              : std::min(track[t].startDay, w.effective);
+        addSpan(start, w.hi, w.v, chosen[t] != 0);
     }
 
     chart.project.resize(days);
@@ -345,12 +367,7 @@ Chart reconstruct(const std::vector<TaskValues>& tasks, const std::vector<Histor
 ProjectRows loadProjectRows(DbConnection& conn, int projectID) {
     ProjectRows out;
     // The tasks the schedule lists for the project: their feature belongs to it.
-    DbQuery tasks(conn, QStringLiteral(R"(select tasks."Task ID",
-       tasks."Current Estimate",
-       tasks."Elapsed Time",
-       tasks."Original Estimate"
-from features inner join tasks on (features."Feature ID" = tasks."Feature ID")
-where (features."Project ID" = :ProjectID))"));
+    DbQuery tasks(conn, QString::fromUtf8(kProjectTasksSql));
     tasks.paramByName(QStringLiteral("ProjectID")).setAsInteger(projectID);
     tasks.open();
     out.tasks.reserve(size_t(tasks.rowCount()));
@@ -360,21 +377,13 @@ where (features."Project ID" = :ProjectID))"));
     tasks.close();
 
     // Every History row, as the other tasks' dates place the adding of ours;
-    // only our tasks' change descriptions are read.
-    DbQuery history(conn, QStringLiteral(R"(select history."Task ID",
-       history."Modified Datestamp",
-       case when ours."Task ID" is null then null else history."Change Description" end
-from history left outer join
-     (select tasks."Task ID"
-      from features inner join tasks on (features."Feature ID" = tasks."Feature ID")
-      where (features."Project ID" = :ProjectID)) ours on (ours."Task ID" = history."Task ID")
-order by history."Task History ID")"));
-    history.paramByName(QStringLiteral("ProjectID")).setAsInteger(projectID);
-    history.open();
-    out.rows.reserve(size_t(history.rowCount()));
-    for (int r = 0; r < history.rowCount(); ++r) {
-        const QVariant& change = history.valueAt(r, 2);
-        out.rows.push_back({history.valueAt(r, 0).toInt(), dayOf(history.valueAt(r, 1)),
+    // only our tasks' change descriptions are read. The rows are taken as the
+    // statement steps, so the table is not held twice on its way in.
+    DbStatement history(conn, QString::fromUtf8(kHistorySql));
+    history.bind(QStringLiteral(":ProjectID"), projectID);
+    while (history.step()) {
+        const QVariant change = history.column(2);
+        out.rows.push_back({int(history.columnInt64(0)), dayOf(history.column(1)),
                             change.typeId() == QMetaType::QString
                                 ? change.toString()
                                 : DbField::textOf(FieldKind::Memo, change)});

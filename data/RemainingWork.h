@@ -84,5 +84,8 @@ struct ProjectRows {
     std::vector<HistoryEntry> rows;
 };
 ProjectRows loadProjectRows(DbConnection& conn, int projectID);
+// The two statements it runs, parameter :ProjectID.
+extern const char* const kProjectTasksSql;
+extern const char* const kHistorySql;
 
 } // namespace RemainingWork
