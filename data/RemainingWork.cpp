@@ -226,9 +226,9 @@ Chart reconstruct(const std::vector<TaskValues>& tasks, const std::vector<Histor
     const Day toDay = to.toJulianDay();
     const TaskIndex index(tasks);
 
-    // One pass in table order: each row of our tasks gets its day (its own,
-    // or that of the nearest earlier dated row of any task) and a link to the
-    // task's previous row; the first undated row of a task marks its start.
+    // One pass in table order: each row of our tasks gets the day it counts
+    // on (its own, or that of the nearest earlier dated row of any task); the
+    // first undated row of a task marks its start.
     std::vector<TaskTrack> track(tasks.size());
     std::vector<Link> links;
     links.reserve(rows.size());
@@ -258,7 +258,7 @@ Chart reconstruct(const std::vector<TaskValues>& tasks, const std::vector<Histor
         if (t < 0)
             continue;
         TaskTrack& tr = track[size_t(t)];
-        const Day day = dated ? lastDated : (anyDated ? lastDated : kBeforeAll);
+        const Day day = anyDated ? lastDated : kBeforeAll;
         if (!dated && !tr.added) {
             tr.added = true;
             if (anyDated) {
