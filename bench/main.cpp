@@ -8,6 +8,7 @@
 //            without it they go to a temporary folder that is removed at the end.
 #include "bench/DataFigures.h"
 #include "bench/GridFigures.h"
+#include "bench/RemainingWorkFigure.h"
 #include "data/Errors.h"
 
 #include <QApplication>
@@ -58,8 +59,11 @@ int main(int argc, char** argv) {
     try {
         if (options.wants(QStringLiteral("grid")))
             bench::runGridFigures(options);
-        if (!options.only.startsWith(QLatin1String("grid")))
+        if (!options.only.startsWith(QLatin1String("grid")) &&
+            !options.only.startsWith(QLatin1String("remaining")))
             bench::runDataFigures(options);
+        if (options.wants(QStringLiteral("remaining-work")))
+            bench::runRemainingWorkFigure(options);
     } catch (const PelloranError& e) {
         std::fprintf(stderr, "pelloran-bench: %s\n", e.what());
         return 1;

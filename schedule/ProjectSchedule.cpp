@@ -6,6 +6,7 @@
 #include "schedule/EditProject.h"
 #include "schedule/ProjectSelector.h"
 #include "schedule/QuickActions.h"
+#include "schedule/RemainingWorkWindow.h"
 #include "schedule/ScheduleClipboard.h"
 #include "schedule/ScheduleExport.h"
 #include "schedule/SchedulePrint.h"
@@ -74,6 +75,7 @@ void TfrmProjectSchedule::createCommands() {
     btnTaskNotes = make("btnTaskNotes", "Task &Notes", "Task Notes");
     btnGrouping = make("btnGrouping", "&Group By Box", "Group By Box");
     btnCustomizeColumns = make("btnCustomizeColumns", "&Field Chooser...", "Field Chooser");
+    btnRemainingWork = make("btnRemainingWork", "&Remaining Work...", "Remaining Work");
     btnAddTask = make("btnAddTask", "&Add Task...", "Add Task", {QKeySequence(Qt::Key_Insert)});
     // Enter opens the editor only while the task list has the focus; the
     // keypad key comes first so the menu names it "Enter".
@@ -130,6 +132,7 @@ void TfrmProjectSchedule::createCommands() {
     on(btnCopyToClipboard, &TfrmProjectSchedule::btnCopyToClipboardClick);
     on(btnGrouping, &TfrmProjectSchedule::btnGroupingClick);
     on(btnCustomizeColumns, &TfrmProjectSchedule::btnCustomizeColumnsClick);
+    on(btnRemainingWork, &TfrmProjectSchedule::btnRemainingWorkClick);
     on(btnAddTask, &TfrmProjectSchedule::btnAddTaskClick);
     on(navAddTask, &TfrmProjectSchedule::btnAddTaskClick);
     on(btnEditTask, &TfrmProjectSchedule::DoEditTask);
@@ -162,7 +165,7 @@ void TfrmProjectSchedule::createMenusAndToolbars() {
     menuBar()->addMenu(QStringLiteral("&Edit"))->addAction(btnCopyToClipboard);
     menuBar()
         ->addMenu(QStringLiteral("&View"))
-        ->addActions({btnTaskNotes, btnGrouping, btnCustomizeColumns});
+        ->addActions({btnTaskNotes, btnGrouping, btnCustomizeColumns, btnRemainingWork});
     QMenu* task = menuBar()->addMenu(QStringLiteral("T&ask"));
     task->addActions({btnAddTask, btnEditTask, btnAddHour});
     task->addSeparator();
@@ -381,6 +384,13 @@ void TfrmProjectSchedule::btnGroupingClick() {
 
 void TfrmProjectSchedule::btnCustomizeColumnsClick() {
     fraTaskList->showColumnChooser();
+}
+
+void TfrmProjectSchedule::btnRemainingWorkClick() {
+    // The chart of the current project, with the rows the task list's filter lets through.
+    if (const int projectID = dmProjects->currentProjectID())
+        ShowRemainingWork(this, dmGlobals->Connection(), projectID, cmbProject->currentText(),
+                          *fraTaskList->gridSchedule);
 }
 
 void TfrmProjectSchedule::btnAddTaskClick() {

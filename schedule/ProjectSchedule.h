@@ -55,6 +55,7 @@ public:
     QAction* btnTaskNotes = nullptr;
     QAction* btnGrouping = nullptr;
     QAction* btnCustomizeColumns = nullptr;
+    QAction* btnRemainingWork = nullptr;
     QAction* btnAddTask = nullptr;
     QAction* btnEditTask = nullptr;
     QAction* btnAddHour = nullptr;
@@ -120,6 +121,7 @@ private:
     void btnExitClick();
     void btnGroupingClick();
     void btnCustomizeColumnsClick();
+    void btnRemainingWorkClick();
     void btnAddTaskClick();
     void DoEditTask();
     void btnAddProjectClick();

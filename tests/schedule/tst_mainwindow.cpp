@@ -83,6 +83,7 @@ private slots:
         row("btnTaskNotes", "Task &Notes", "Task Notes");
         row("btnGrouping", "&Group By Box", "Group By Box");
         row("btnCustomizeColumns", "&Field Chooser...", "Field Chooser");
+        row("btnRemainingWork", "&Remaining Work...", "Remaining Work");
         row("btnAddTask", "&Add Task...", "Add Task", "Ins");
         row("btnEditTask", "&Edit Task...", "Edit Task", "Enter");
         row("btnAddHour", "Add one &hour to elapsed time", "Add one hour to elapsed time",
@@ -130,7 +131,8 @@ private slots:
             entries(win_->mnuExport->actions()),
             (QStringList{"btnExportExcel", "btnExportHTML", "btnExportXML", "btnExportTextFile"}));
         QCOMPARE(menus.at(1), QStringList{"btnCopyToClipboard"});
-        QCOMPARE(menus.at(2), (QStringList{"btnTaskNotes", "btnGrouping", "btnCustomizeColumns"}));
+        QCOMPARE(menus.at(2), (QStringList{"btnTaskNotes", "btnGrouping", "btnCustomizeColumns",
+                                           "btnRemainingWork"}));
         QCOMPARE(menus.at(3),
                  (QStringList{"btnAddTask", "btnEditTask", "btnAddHour", "|", "btnDeleteTask"}));
         QCOMPARE(menus.at(4), (QStringList{"btnAddProject", "btnEditProject", "btnFeaturesList",
