@@ -64,6 +64,8 @@ private:
     // its last write left.
     friend class DbStatement;
     friend class DbTable;
+    // Tests that must break the connection on purpose define this.
+    friend struct DbConnectionTestAccess;
     sqlite3* handle() const { return db_; }
 
     sqlite3_stmt* acquire(const QString& sql, bool& cached);
