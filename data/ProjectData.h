@@ -60,7 +60,3 @@ private:
 };
 
 extern TdmProjects* dmProjects;
-
-// "Modified by %s" and "Task added by %s", kept with the program's texts.
-QString modifiedByText(const QString& userName);
-QString taskAddedByText(const QString& userName);
