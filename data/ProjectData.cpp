@@ -138,6 +138,8 @@ void TdmProjects::ChangeTask(const QString& fieldName, const QVariant& value) {
             if (shown)
                 newValue = field.asFloat() + (value.toDouble() - shown->asFloat());
         }
+        if (betweenReadAndWrite_)
+            betweenReadAndWrite_();
         tasks.edit();
         field.setValue(newValue);
         tasks.post();
