@@ -28,7 +28,7 @@ private:
     QString file_;
 };
 
-// FieldByName with a name the dataset does not have.
+// fieldByName with a name the dataset does not have.
 class FieldNotFoundError : public DataError {
 public:
     using DataError::DataError;

@@ -35,7 +35,8 @@ struct TableDef {
 // The password of the encrypted users table.
 inline const QString kTablePassword = QStringLiteral("velvetquarry");
 
-// The table a name refers to, ignoring case and an optional ".adt"; null when unknown.
+// The table a name refers to, ignoring case and a legacy file suffix that
+// older names carry; null when unknown.
 const TableDef* findTableDef(const QString& tableName);
 // All five, in the order they are created.
 const QList<TableDef>& allTableDefs();
@@ -44,8 +45,8 @@ const QList<TableDef>& allTableDefs();
 bool tablePresent(const QString& folder, const TableDef& table);
 
 // Creates every table the folder lacks: Developers, Features, History,
-// Projects, Tasks, in that order. A failure shows the table's message
-// ("Table X.adt Could Not Be Created") and is raised again, stopping there.
+// Projects, Tasks, in that order. A failure shows the table's "could not be
+// created" message and is raised again, stopping there.
 void CreateAllTables(const QString& dataFolder);
 void CreateTableDevelopers(const QString& dataFolder);
 void CreateTableFeatures(const QString& dataFolder);

@@ -1,0 +1,79 @@
+#pragma once
+// The connection on the data folder: every table's file attached to one
+// engine connection, the cache of prepared statements and write transactions.
+#include "data/TableStructures.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+class DbConnection {
+public:
+    // Opens the data folder. The tables must exist (see CreateAllTables).
+    explicit DbConnection(const QString& dataFolder);
+    ~DbConnection();
+    DbConnection(const DbConnection&) = delete;
+    DbConnection& operator=(const DbConnection&) = delete;
+
+    const QString& dataFolder() const { return folder_; }
+
+    // Makes the table's file reachable by its name in statements. Encrypted
+    // tables need their password; a wrong one fails with a clear error.
+    void attachTable(const TableDef& table, const QString& password = {});
+    bool isAttached(const TableDef& table) const;
+
+    // Runs one statement that returns no rows, binding `params` in order to
+    // its parameters, in a transaction of its own unless one is open.
+    // Returns the changed row count.
+    int execute(const QString& sql, const QVariantList& params = {});
+
+    // Raises a DataError with the engine's message and the file involved.
+    [[noreturn]] void fail(const QString& what, const QString& file = {}) const;
+    void check(int rc, const QString& what) const;
+
+    // Write transaction. The outermost one takes the write lock at once (so two
+    // copies of the program queue on the busy timeout instead of deadlocking);
+    // inner ones are savepoints. Rolled back unless commit() was called.
+    class Transaction {
+    public:
+        explicit Transaction(DbConnection& conn);
+        ~Transaction();
+        void commit();
+        Transaction(const Transaction&) = delete;
+        Transaction& operator=(const Transaction&) = delete;
+
+    private:
+        DbConnection& conn_;
+        int level_;
+        bool done_ = false;
+    };
+    bool inTransaction() const { return txDepth_ > 0; }
+
+    // Busy timeout in milliseconds for waiting on another copy's lock.
+    static constexpr int kBusyTimeoutMs = 15000;
+
+private:
+    // Statements borrow from the cache. The engine's own connection stays
+    // inside the data layer: a table reads from it the id and the row count
+    // its last write left.
+    friend class DbStatement;
+    friend class DbTable;
+    sqlite3* handle() const { return db_; }
+
+    sqlite3_stmt* acquire(const QString& sql, bool& cached);
+    void release(const QString& sql, sqlite3_stmt* stmt, bool cached);
+    QString fileOf(const QString& schema) const;
+
+    QString folder_;
+    sqlite3* db_ = nullptr;
+    int txDepth_ = 0;
+    struct CacheEntry;
+    std::vector<std::unique_ptr<CacheEntry>> cache_;
+    QStringList attached_;
+};
