@@ -72,7 +72,6 @@ TdmProjects::~TdmProjects() {
 }
 
 void TdmProjects::DataModuleCreate() {
-    sqlSchedule->setTablePassword(QStringLiteral("developers"), kTablePassword);
     dbProjects->open();
     sqlSchedule->open();
     dbHistory->open();

@@ -281,7 +281,6 @@ void TfrmEditTask::FormCreate() {
     sqlFeatures->open();
     dbFeatures->open();
     dbHistory->open();
-    sqlDevelopers->setTablePassword(QStringLiteral("developers"), kTablePassword);
     sqlDevelopers->open();
     cmbDeveloper->loadFrom(*sqlDevelopers, kDeveloperID, kName);
 }
