@@ -7,6 +7,7 @@
 #include "schedule/ProjectSchedule.h"
 #include "users/GettingStartedForm.h"
 #include "users/LoginForm.h"
+#include "widgets/ApplicationFont.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
 
@@ -54,6 +55,7 @@ bool PelloranApplication::notify(QObject* receiver, QEvent* event) {
 int runStartupSequence(const QString& programFolder) {
     QApplication::setApplicationName(QStringLiteral("Pelloran"));
     QApplication::setApplicationDisplayName(QStringLiteral("Pelloran"));
+    setApplicationFont();
     Q_INIT_RESOURCE(app); // the icons live in this static library
     QGuiApplication::setDesktopFileName(QStringLiteral("pelloran"));
     QIcon icon;

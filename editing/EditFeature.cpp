@@ -32,7 +32,6 @@ TfrmEditFeature::TfrmEditFeature(TdmGlobals& globals, TdmProjects& projects, QWi
     , projects_(projects) {
     setObjectName(QStringLiteral("frmEditFeature"));
     setWindowTitle(QStringLiteral("Edit Feature"));
-    setFont(QFont(QStringLiteral("Arial"), 8));
 
     labProject = new QLabel(QStringLiteral("Project:"), this);
     labProject->setObjectName(QStringLiteral("labProject"));

@@ -71,7 +71,6 @@ TfrmEditTask::TfrmEditTask(TdmGlobals& globals, TdmProjects& projects, QWidget* 
     , projects_(projects) {
     setObjectName(QStringLiteral("frmEditTask"));
     setWindowTitle(QStringLiteral("Edit Task"));
-    setFont(QFont(QStringLiteral("Arial"), 8));
 
     pcTask = new QTabWidget(this);
     pcTask->setObjectName(QStringLiteral("pcTask"));

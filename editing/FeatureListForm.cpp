@@ -91,7 +91,6 @@ TfrmFeaturesList::TfrmFeaturesList(QWidget* parent)
     : QDialog(parent, kFixedDialogFlags) {
     setObjectName(QStringLiteral("frmFeaturesList"));
     setWindowTitle(QStringLiteral("Features List"));
-    setFont(QFont(QStringLiteral("Arial"), 8));
 
     gridFeaturesModel = new FeatureListModel(this);
     gridFeatures = new QTableView(this);

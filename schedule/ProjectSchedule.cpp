@@ -41,9 +41,6 @@ TfrmProjectSchedule::TfrmProjectSchedule(QWidget* parent)
     : QMainWindow(parent) {
     setObjectName(QStringLiteral("frmProjectSchedule"));
     setWindowTitle(QStringLiteral("Pelloran"));
-    QFont f(QStringLiteral("Arial"));
-    f.setPointSize(8);
-    setFont(f);
     resize(kDesignWidth, kDesignHeight);
     createCommands();
     FormCreate();

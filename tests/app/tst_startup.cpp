@@ -80,14 +80,19 @@ private slots:
         QString title;
         QSize size;
         QString caption;
-        whenUp<TfrmGettingStarted>([](TfrmGettingStarted* w) {
+        QFont wizardFont, loginFont, mainFont;
+        whenUp<TfrmGettingStarted>([&wizardFont](TfrmGettingStarted* w) {
             QVERIFY(!frmSplash || !frmSplash->isVisible()); // the splash steps aside for the wizard
+            wizardFont = w->font();
             finishWizard(w, QStringLiteral("Apollo"));
         });
-        whenUp<TfrmLogin>(
-            [](TfrmLogin* l) { logIn(l, QStringLiteral("ADMIN"), QStringLiteral("s3cret")); });
+        whenUp<TfrmLogin>([&loginFont](TfrmLogin* l) {
+            loginFont = l->font();
+            logIn(l, QStringLiteral("ADMIN"), QStringLiteral("s3cret"));
+        });
         whenUp<TfrmProjectSchedule>([&](TfrmProjectSchedule* m) {
             splashGoneWhenShown = frmSplash == nullptr;
+            mainFont = m->font();
             title = m->windowTitle();
             size = m->size();
             caption = m->myTasksCaption();
@@ -98,6 +103,13 @@ private slots:
         QCOMPARE(title, QStringLiteral("Pelloran"));
         QCOMPARE(size, QSize(630, 388));
         QCOMPARE(caption, QStringLiteral("My incomplete tasks: 0"));
+        // The windows' designed face is the application's font, set by the
+        // sequence; the wizard, designed in another face, keeps its own.
+        QCOMPARE(mainFont.family(), QStringLiteral("Arial"));
+        QCOMPARE(mainFont.pointSize(), 8);
+        QCOMPARE(loginFont.family(), QStringLiteral("Arial"));
+        QCOMPARE(loginFont.pointSize(), 8);
+        QCOMPARE(wizardFont.family(), QStringLiteral("MS Sans Serif"));
         QVERIFY(mainWindows().isEmpty()); // released when the sequence ended
         QCOMPARE(dmGlobals, nullptr);
         QCOMPARE(usersIn(dir.path()), 1);

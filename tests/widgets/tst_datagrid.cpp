@@ -1,8 +1,8 @@
 // The data grid as a user and a binding frame meet it.
+#include "bench/GridBenchmark.h"
 #include "data/Errors.h"
 #include "widgets/DataGrid.h"
 #include "widgets/ErrorHandling.h"
-#include "widgets/GridBenchmark.h"
 #include "widgets/GridColumnChooser.h"
 #include "widgets/GridFilterPopup.h"
 #include "widgets/PriorityIcons.h"
