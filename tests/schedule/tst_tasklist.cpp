@@ -244,24 +244,42 @@ private slots:
         QCOMPARE(frame_->gridSchedule->footerSum(QStringLiteral("Elapsed Time")), 15.5);
     }
 
+    void historyOldestFirst_data() {
+        QTest::addColumn<QStringList>("written"); // "HH:mm|action|change", in the order written
+        QTest::addColumn<QStringList>("shown");   // "action@HH:mm|preview", top to bottom
+        QTest::newRow("by time")
+            << QStringList{"11:00|Modified by Mia Example|Status changed\r\nsecond line\r\n",
+                           "09:00|Task added by Mia Example|",
+                           "10:00|Modified by Olaf Other|Priority changed from 2 to 1\r\n"}
+            << QStringList{"Task added by Mia Example@09:00|",
+                           "Modified by Olaf Other@10:00|Priority changed from 2 to 1",
+                           "Modified by Mia Example@11:00|Status changed\nsecond line"};
+        QTest::newRow("same time: in the order written")
+            << QStringList{"10:00|Modified by Zed|Priority changed from 3 to 1",
+                           "09:00|Task added by Mia Example|",
+                           "10:00|Modified by Ann|Status changed from Testing to Complete"}
+            << QStringList{"Task added by Mia Example@09:00|",
+                           "Modified by Zed@10:00|Priority changed from 3 to 1",
+                           "Modified by Ann@10:00|Status changed from Testing to Complete"};
+    }
     void historyOldestFirst() {
+        QFETCH(QStringList, written);
+        QFETCH(QStringList, shown);
         const QDate day(2024, 5, 1);
-        fx_->addHistory(fx_->design, "Modified by Mia Example", "Status changed\r\nsecond line\r\n",
-                        QDateTime(day, QTime(11, 0)));
-        fx_->addHistory(fx_->design, "Task added by Mia Example", "", QDateTime(day, QTime(9, 0)));
         fx_->addHistory(fx_->build, "Modified by Olaf Other", "elsewhere",
                         QDateTime(day, QTime(8, 0)));
-        fx_->addHistory(fx_->design, "Modified by Olaf Other", "Priority changed from 2 to 1\r\n",
-                        QDateTime(day, QTime(10, 0)));
+        for (const QString& w : written) {
+            const QStringList parts = w.split(u'|');
+            fx_->addHistory(fx_->design, parts.at(1), parts.at(2),
+                            QDateTime(day, QTime::fromString(parts.at(0), u"HH:mm")));
+        }
         frame_->gridSchedule->setRowExpanded(fx_->design, true);
         const auto rows = frame_->gridSchedule->detailRows(fx_->design);
         QStringList seen;
         for (const auto& r : rows)
             seen << r.values.at(0).toString() + u'@' +
                         r.values.at(1).toDateTime().toString(u"HH:mm") + u'|' + r.preview;
-        QCOMPARE(seen, (QStringList{"Task added by Mia Example@09:00|",
-                                    "Modified by Olaf Other@10:00|Priority changed from 2 to 1",
-                                    "Modified by Mia Example@11:00|Status changed\nsecond line"}));
+        QCOMPARE(seen, shown);
         QVERIFY(frame_->gridSchedule->detailRows(fx_->build).isEmpty()); // not expanded
         QCOMPARE(frame_->loadHistory(fx_->build).size(), 1);
     }
