@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 using DbStorage::quoted;
 using DbStorage::translateParameters;
@@ -98,7 +99,7 @@ bool DbConnection::isAttached(const TableDef& table) const {
     return table.schema() == QLatin1String("tasks") || attached_.contains(table.schema());
 }
 
-void DbConnection::attachTable(const TableDef& table, const QString& password) {
+void DbConnection::attachTable(const TableDef& table, const std::optional<QString>& password) {
     if (isAttached(table))
         return;
     const QString file = fileInFolder(folder_, table.fileName());
@@ -113,7 +114,7 @@ void DbConnection::attachTable(const TableDef& table, const QString& password) {
     {
         DbStatement st(*this, sql);
         st.bind(1, file);
-        st.bind(2, table.encrypted ? password : QString());
+        st.bind(2, table.encrypted ? password.value_or(kTablePassword) : QString());
         try {
             st.step();
         } catch (const DataError& e) {
@@ -144,6 +145,18 @@ void DbConnection::attachTable(const TableDef& table, const QString& password) {
                                    .toUtf8();
     sqlite3_exec(db_, journal.constData(), nullptr, nullptr, nullptr);
     attached_.append(table.schema());
+}
+
+void DbConnection::attachTablesNamedIn(const QString& sql) {
+    for (const TableDef& t : allTableDefs()) {
+        if (isAttached(t))
+            continue;
+        const QRegularExpression name(QStringLiteral("\\b") + QRegularExpression::escape(t.name) +
+                                          QStringLiteral("\\b"),
+                                      QRegularExpression::CaseInsensitiveOption);
+        if (sql.contains(name))
+            attachTable(t);
+    }
 }
 
 sqlite3_stmt* DbConnection::acquire(const QString& sql, bool& cached) {
@@ -203,6 +216,7 @@ void DbConnection::check(int rc, const QString& what) const {
 int DbConnection::execute(const QString& sql, const QVariantList& params) {
     QStringList names;
     const QString translated = translateParameters(sql, names);
+    attachTablesNamedIn(translated); // before the transaction: no attaching inside one
     Transaction tx(*this);
     int changes = 0;
     {

@@ -106,10 +106,6 @@ DbParam& DbQuery::paramByName(const QString& name) {
                     QStringLiteral("' not found"));
 }
 
-void DbQuery::setTablePassword(const QString& tableName, const QString& password) {
-    passwords_.append({tableName, password});
-}
-
 void DbQuery::setMasterSource(DbDataset* master) {
     QObject::disconnect(masterScroll_);
     QObject::disconnect(masterOpen_);
@@ -127,9 +123,8 @@ void DbQuery::setMasterSource(DbDataset* master) {
 }
 
 void DbQuery::doOpen() {
-    for (const auto& [table, password] : passwords_)
-        if (const TableDef* def = findTableDef(table))
-            conn_.attachTable(*def, password);
+    // A table the statement reads is attached first, with its password if it has one.
+    conn_.attachTablesNamedIn(translated_);
     rows_.clear();
     fields_.clear();
     columns_ = 0;

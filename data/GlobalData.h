@@ -24,7 +24,7 @@ public:
     const QString& dataFolder() const { return dataFolder_; }
 
     DbConnection& Connection() { return *connection_; }
-    DbTable* dbUsers = nullptr; // "Developers", ordered by LOGINNAME, password applied
+    DbTable* dbUsers = nullptr; // "Developers", ordered by LOGINNAME
     GridStyleRepository StyleRepository;
 
     // Login state, written once by a successful login.

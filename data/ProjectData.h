@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class TdmGlobals;
 
 // What the project data module needs of the main window. The window installs
@@ -50,6 +52,13 @@ public:
     // Close and open the schedule again and move back to the task.
     void reopenScheduleAt(int taskID);
 
+    // For tests only: called inside ChangeTask after the stored value is read
+    // and before the new one is written, so a test can make another copy of
+    // the program write in between.
+    void setBetweenReadAndWriteHook(std::function<void()> hook) {
+        betweenReadAndWrite_ = std::move(hook);
+    }
+
     static const char* const kScheduleSql;
     static const char* const kMyTasksCountSql;
 
@@ -57,10 +66,7 @@ private:
     void DataModuleCreate();
     TdmGlobals& globals_;
     IScheduleWindow* window_ = nullptr;
+    std::function<void()> betweenReadAndWrite_;
 };
 
 extern TdmProjects* dmProjects;
-
-// "Modified by %s" and "Task added by %s", kept with the program's texts.
-QString modifiedByText(const QString& userName);
-QString taskAddedByText(const QString& userName);
