@@ -1,5 +1,6 @@
 // The start-up sequence seen from outside: which windows come up, in which
 // order, and how the program ends.
+#include "../common/FolderFiles.h"
 #include "../common/Modal.h"
 #include "app/SplashForm.h"
 #include "app/Startup.h"
@@ -102,18 +103,6 @@ void seedUserAndProject(const QString& programFolder) {
 QString userField(const QString& programFolder, const QString& field) {
     TdmGlobals g(programFolder);
     return g.dbUsers->fieldByName(field).asString();
-}
-
-// Every file of a folder with its bytes, to show that nothing was changed.
-QMap<QString, QByteArray> filesIn(const QString& folder) {
-    QMap<QString, QByteArray> files;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
-        QFile f(dir.filePath(name));
-        if (f.open(QIODevice::ReadOnly))
-            files.insert(name, f.readAll());
-    }
-    return files;
 }
 
 // Stands in for the problem report dialog: records what reached the central

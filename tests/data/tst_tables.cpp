@@ -1,4 +1,5 @@
 // Table creation, the encrypted users table and damaged files.
+#include "../common/FolderFiles.h"
 #include "data/Dataset.h"
 #include "data/GlobalData.h"
 #include "data/TableStructures.h"
@@ -56,17 +57,6 @@ qint64 rawValue(const QString& path, const char* sql) {
     return value;
 }
 
-// Every file of a folder with its bytes, to show that nothing was changed.
-QMap<QString, QByteArray> filesIn(const QString& folder) {
-    QMap<QString, QByteArray> files;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
-        QFile f(dir.filePath(name));
-        if (f.open(QIODevice::ReadOnly))
-            files.insert(name, f.readAll());
-    }
-    return files;
-}
 } // namespace
 
 class TestTables : public QObject {
