@@ -1,6 +1,7 @@
 #pragma once
 // The task editor: adds a task to the current project or changes one task,
 // and records every saved change as a History row of the task.
+#include "data/EditConflicts.h"
 #include "data/TaskHistory.h"
 
 #include <QDialog>
@@ -74,7 +75,18 @@ public:
     // The task as stored when the dialog opened for editing; the history
     // compares the saved task with these.
     TaskValues OldTaskValues;
+    // Every field the dialog writes, as stored when it opened for editing; a
+    // save compares the stored row with it to keep other people's changes.
+    TaskRow OpenedRow;
     void SetOldTaskValues();
+
+    // The question shown when someone else changed a field this user changed
+    // too, and its buttons in order.
+    static const char* const kConflictCaption;
+    static const char* const kConflictIntro;
+    static const char* const kSaveMine;
+    static const char* const kKeepTheirs;
+    static const char* const kBackToEditing;
 
     // The task's id once stored (0 before).
     int taskID() const;
@@ -114,6 +126,13 @@ private:
     void btnAddDeveloperClick();
 
     bool taskStillStored();
+    TaskNames taskNames();
+    enum class SaveResult { Saved, BackToEditing, Deleted };
+    // Stores the user's changes of an existing task over the row as stored
+    // now, asking about fields someone else changed too.
+    SaveResult saveEdit(const TaskRow& wanted);
+    std::optional<ConflictChoice> askAboutConflicts(const TaskRow& stored, const TaskRow& wanted,
+                                                    const EditComparison& comparison);
 
     TdmGlobals& globals_;
     TdmProjects& projects_;
