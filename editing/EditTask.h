@@ -72,11 +72,12 @@ public:
     // True in add mode.
     bool IsNewTask = false;
 
-    // The task as stored when the dialog opened for editing; the history
-    // compares the saved task with these.
+    // The watched values as stored when the dialog opened for editing.
     TaskValues OldTaskValues;
-    // Every field the dialog writes, as stored when it opened for editing; a
-    // save compares the stored row with it to keep other people's changes.
+    // Every field the dialog writes, as stored when it opened for editing. A
+    // save compares the stored row with it to keep other people's changes;
+    // the history then describes the save against the row as stored just
+    // before it, not against these.
     TaskRow OpenedRow;
     void SetOldTaskValues();
 
