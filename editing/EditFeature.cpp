@@ -129,6 +129,17 @@ void TfrmEditFeature::beginAdd() {
     showRecord();
 }
 
+const char* const TfrmEditFeature::kOverwrite = "Overwrite";
+const char* const TfrmEditFeature::kReload = "Reload";
+const char* const TfrmEditFeature::kBackToEditing = "Back to editing";
+
+namespace {
+RowSnapshot featureSnapshot(DbTable& features) {
+    return RowSnapshot::of(features, QStringLiteral("Features"), kFeatureID,
+                           {kProjectID, kName, kDescription});
+}
+} // namespace
+
 bool TfrmEditFeature::beginEdit(int id) {
     if (!dbFeatures->locate(kFeatureID, id))
         return false;
@@ -141,8 +152,27 @@ bool TfrmEditFeature::beginEdit(int id) {
             return false; // deleted by another user a moment ago
         throw;
     }
+    opened_ = featureSnapshot(*dbFeatures);
     showRecord();
     return true;
+}
+
+bool TfrmEditFeature::overwriteOthersChanges() {
+    const int chosen = Msg::choose(this, QStringLiteral("Pelloran"),
+                                   changedByOthersQuestion(QStringLiteral("This feature")),
+                                   {QString::fromUtf8(kOverwrite), QString::fromUtf8(kReload),
+                                    QString::fromUtf8(kBackToEditing)},
+                                   2);
+    if (chosen == 0)
+        return true;
+    if (chosen == 1) {
+        // Start again from what is stored now.
+        dbFeatures->cancel();
+        dbFeatures->edit();
+        opened_ = featureSnapshot(*dbFeatures);
+        showRecord();
+    }
+    return false;
 }
 
 void TfrmEditFeature::showRecord() {
@@ -173,6 +203,32 @@ void TfrmEditFeature::btnOKClick() {
         txtFeatureName->setFocus();
         return;
     }
+    DbConnection& conn = globals_.Connection();
+    bool othersChanged = false;
+    {
+        // The check and the save in one write, so nobody changes the feature
+        // in between.
+        DbConnection::Transaction tx(conn);
+        othersChanged = !adding && opened_.changedIn(conn);
+        if (!othersChanged) {
+            storeChanges();
+            tx.commit();
+        }
+    }
+    // Asked with the lock released, so other copies do not wait on the user.
+    if (othersChanged) {
+        if (!overwriteOthersChanges())
+            return;
+        storeChanges();
+    }
+    // Re-runs everything that follows the current project: the schedule and
+    // an open task editor's feature list.
+    projects_.dbProjects->refresh();
+    accept();
+}
+
+void TfrmEditFeature::storeChanges() {
+    const bool adding = dbFeatures->state() == DbDataset::State::Insert;
     // Only what the user changed is written, so another user's change to a
     // field this dialog did not touch survives the save.
     if (adding || txtFeatureName->isModified())
@@ -180,10 +236,6 @@ void TfrmEditFeature::btnOKClick() {
     if (memDescription->document()->isModified())
         dbFeatures->fieldByName(kDescription).setAsString(memDescription->toPlainText());
     dbFeatures->post();
-    // Re-runs everything that follows the current project: the schedule and
-    // an open task editor's feature list.
-    projects_.dbProjects->refresh();
-    accept();
 }
 
 void TfrmEditFeature::btnCancelClick() {

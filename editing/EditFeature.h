@@ -1,6 +1,8 @@
 #pragma once
 // The feature dialog: adds a feature to a project or changes one (its
 // project, name and description).
+#include "data/EditConflicts.h"
+
 #include <QDialog>
 #include <memory>
 
@@ -36,6 +38,12 @@ public:
     std::unique_ptr<DbTable> dbFeatures;
     std::unique_ptr<DbTable> dbProjects;
 
+    // The question when someone else changed the feature meanwhile, and its
+    // buttons in order.
+    static const char* const kOverwrite;
+    static const char* const kReload;
+    static const char* const kBackToEditing;
+
     // The feature's id once stored (0 before).
     int featureID() const;
 
@@ -50,6 +58,10 @@ private:
     void beginAdd();
     bool beginEdit(int featureID);
     void showRecord();
+    // Asks what to do now that someone else changed the feature since it was
+    // opened: true to save over it; reloads it when the user says so.
+    bool overwriteOthersChanges();
+    void storeChanges();
     void dbFeaturesNewRecord();
     void btnOKClick();
     void btnCancelClick();
@@ -57,6 +69,8 @@ private:
     TdmGlobals& globals_;
     TdmProjects& projects_;
     bool loading_ = false;
+    // The feature as opened for editing.
+    RowSnapshot opened_;
 };
 
 // Runs the dialog in add mode for the current project. Returns the stored

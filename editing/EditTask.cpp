@@ -35,6 +35,13 @@ from features
 where features."Project ID" = :"Project ID"
 order by features."Name")";
 
+const char* const TfrmEditTask::kConflictCaption = "Pelloran";
+const char* const TfrmEditTask::kConflictIntro =
+    "Someone else changed this task while you were editing it";
+const char* const TfrmEditTask::kSaveMine = "Save mine";
+const char* const TfrmEditTask::kKeepTheirs = "Keep theirs";
+const char* const TfrmEditTask::kBackToEditing = "Back to editing";
+
 const char* const TfrmEditTask::kDevelopersSql = R"(select "Developer ID", "Name"
 from Developers
 order by "Name")";
@@ -309,6 +316,7 @@ void TfrmEditTask::dbTasksNewRecord() {
 
 void TfrmEditTask::SetOldTaskValues() {
     OldTaskValues = TaskValues::of(*dbTasks);
+    OpenedRow = TaskRow::of(*dbTasks);
 }
 
 void TfrmEditTask::beginAdd() {
@@ -323,6 +331,14 @@ bool TfrmEditTask::beginEdit(int id) {
     IsNewTask = false;
     if (!dbTasks->locate(kTaskID, id))
         return false;
+    try {
+        dbTasks->edit();
+    } catch (const DataError&) {
+        if (!taskStillStored())
+            return false; // deleted by another user a moment ago
+        throw;
+    }
+    // Taken from the edit buffer, which starts from the row as stored now.
     SetOldTaskValues();
     const DbField& original = dbTasks->fieldByName(kOriginalEstimate);
     if (original.isNull() || original.asFloat() == 0)
@@ -332,13 +348,6 @@ bool TfrmEditTask::beginEdit(int id) {
     if (dbFeatures->locate(kFeatureID, OldTaskValues.featureID)) {
         const QSignalBlocker block(cmbFeature);
         cmbFeature->setEditText(dbFeatures->fieldByName(kName).asString());
-    }
-    try {
-        dbTasks->edit();
-    } catch (const DataError&) {
-        if (!taskStillStored())
-            return false; // deleted by another user a moment ago
-        throw;
     }
     showRecord();
     return true;
@@ -434,13 +443,30 @@ void TfrmEditTask::btnOKClick() {
             current.setAsFloat(elapsed);
     }
 
-    // The History row is written by dbTasksAfterPost inside the same
-    // transaction: if it fails, the task is not stored either.
-    dbTasks->post();
-    accept();
+    if (IsNewTask) {
+        // The History row is written by dbTasksAfterPost inside the same
+        // transaction: if it fails, the task is not stored either.
+        dbTasks->post();
+        accept();
+        return;
+    }
+    switch (saveEdit(TaskRow::of(*dbTasks))) {
+    case SaveResult::Saved:
+        // The edit buffer holds the user's input, not what was stored.
+        dbTasks->cancel();
+        accept();
+        break;
+    case SaveResult::Deleted:
+        taskGone_ = true;
+        Msg::information(this, QStringLiteral("This task has been deleted by another user."));
+        reject();
+        break;
+    case SaveResult::BackToEditing:
+        break;
+    }
 }
 
-void TfrmEditTask::dbTasksAfterPost() {
+TaskNames TfrmEditTask::taskNames() {
     TaskNames names;
     names.featureName = [this](int id) { return featureNameOf(globals_.Connection(), id); };
     // The developer is named as the dialog's developer list shows it.
@@ -449,8 +475,82 @@ void TfrmEditTask::dbTasksAfterPost() {
             return std::nullopt;
         return sqlDevelopers->fieldByName(kName).asString();
     };
+    return names;
+}
+
+TfrmEditTask::SaveResult TfrmEditTask::saveEdit(const TaskRow& wanted) {
+    const int id = taskID();
+    DbConnection& conn = globals_.Connection();
+    // The stored row the user last answered about, and the answer.
+    std::optional<TaskRow> answeredFor;
+    ConflictChoice choice = ConflictChoice::SaveMine;
+    for (;;) {
+        std::optional<std::pair<TaskRow, EditComparison>> question;
+        {
+            // Reading the stored row and writing over it is one step: no
+            // other copy can change it in between.
+            DbConnection::Transaction tx(conn);
+            DbTable tasks(conn, QStringLiteral("Tasks"));
+            tasks.open();
+            if (!tasks.locate(kTaskID, id))
+                return SaveResult::Deleted;
+            tasks.edit();
+            const TaskRow stored = TaskRow::of(tasks);
+            const EditComparison comparison = compareEdit(OpenedRow, stored, wanted);
+            if (!comparison.conflicts.empty() && answeredFor != stored) {
+                // Asked outside the transaction, so the other copies are not
+                // kept waiting while the user decides.
+                tasks.cancel();
+                question.emplace(stored, comparison);
+            } else {
+                const TaskRow saved = comparison.merged(stored, wanted, choice);
+                for (TaskRowField f : changedTaskRowFields(stored, saved))
+                    setTaskRowField(tasks, f, saved);
+                tasks.post();
+                // The history describes this save against the row it changed,
+                // so another person's change never appears under this name.
+                recordTaskSave(*dbHistory, id, globals_.CurrentUserID, globals_.CurrentUserName,
+                               false, stored.values, TaskValues::of(tasks), taskNames());
+                tx.commit();
+                return SaveResult::Saved;
+            }
+        }
+        const std::optional<ConflictChoice> answer =
+            askAboutConflicts(question->first, wanted, question->second);
+        if (!answer)
+            return SaveResult::BackToEditing;
+        choice = *answer;
+        answeredFor = question->first;
+    }
+}
+
+std::optional<ConflictChoice> TfrmEditTask::askAboutConflicts(const TaskRow& stored,
+                                                              const TaskRow& wanted,
+                                                              const EditComparison& comparison) {
+    const TaskNames names = taskNames();
+    const std::optional<QString> who = lastChangedBy(globals_.Connection(), taskID());
+    QString text = QString::fromUtf8(kConflictIntro) + QStringLiteral(".\n");
+    for (TaskRowField f : comparison.conflicts) {
+        text += QStringLiteral("\n") + taskRowFieldCaption(f) + QStringLiteral(":\n    now: ") +
+                taskRowFieldText(f, stored, names);
+        if (who)
+            text += QStringLiteral(" (changed by ") + *who + u')';
+        text += QStringLiteral("\n    yours: ") + taskRowFieldText(f, wanted, names) + u'\n';
+    }
+    const int chosen = Msg::choose(this, QString::fromUtf8(kConflictCaption), text,
+                                   {QString::fromUtf8(kSaveMine), QString::fromUtf8(kKeepTheirs),
+                                    QString::fromUtf8(kBackToEditing)},
+                                   2);
+    if (chosen == 0)
+        return ConflictChoice::SaveMine;
+    if (chosen == 1)
+        return ConflictChoice::KeepTheirs;
+    return std::nullopt;
+}
+
+void TfrmEditTask::dbTasksAfterPost() {
     recordTaskSave(*dbHistory, taskID(), globals_.CurrentUserID, globals_.CurrentUserName,
-                   IsNewTask, OldTaskValues, TaskValues::of(*dbTasks), names);
+                   IsNewTask, OldTaskValues, TaskValues::of(*dbTasks), taskNames());
 }
 
 void TfrmEditTask::btnCancelClick() {

@@ -1,6 +1,7 @@
 #pragma once
 // The task editor: adds a task to the current project or changes one task,
 // and records every saved change as a History row of the task.
+#include "data/EditConflicts.h"
 #include "data/TaskHistory.h"
 
 #include <QDialog>
@@ -71,10 +72,22 @@ public:
     // True in add mode.
     bool IsNewTask = false;
 
-    // The task as stored when the dialog opened for editing; the history
-    // compares the saved task with these.
+    // The watched values as stored when the dialog opened for editing.
     TaskValues OldTaskValues;
+    // Every field the dialog writes, as stored when it opened for editing. A
+    // save compares the stored row with it to keep other people's changes;
+    // the history then describes the save against the row as stored just
+    // before it, not against these.
+    TaskRow OpenedRow;
     void SetOldTaskValues();
+
+    // The question shown when someone else changed a field this user changed
+    // too, and its buttons in order.
+    static const char* const kConflictCaption;
+    static const char* const kConflictIntro;
+    static const char* const kSaveMine;
+    static const char* const kKeepTheirs;
+    static const char* const kBackToEditing;
 
     // The task's id once stored (0 before).
     int taskID() const;
@@ -114,6 +127,13 @@ private:
     void btnAddDeveloperClick();
 
     bool taskStillStored();
+    TaskNames taskNames();
+    enum class SaveResult { Saved, BackToEditing, Deleted };
+    // Stores the user's changes of an existing task over the row as stored
+    // now, asking about fields someone else changed too.
+    SaveResult saveEdit(const TaskRow& wanted);
+    std::optional<ConflictChoice> askAboutConflicts(const TaskRow& stored, const TaskRow& wanted,
+                                                    const EditComparison& comparison);
 
     TdmGlobals& globals_;
     TdmProjects& projects_;

@@ -107,13 +107,25 @@ void TfrmEditProject::btnOKClick() {
     }
     int projectID = 0;
     try {
-        dbProjects->fieldByName(kNameField).setAsString(txtProjectName->text());
-        DbField& developer = dbProjects->fieldByName(kDeveloperField);
-        if (const int key = cmbDefaultDeveloper->keyValue(); key != 0)
-            developer.setAsInteger(key);
-        else if (!developer.isNull())
-            developer.clear();
-        dbProjects->post();
+        DbConnection& conn = dbProjects->connection();
+        const bool editing = dbProjects->state() == DbDataset::State::Edit;
+        bool othersChanged = false;
+        {
+            // The check and the save in one write, so nobody changes the
+            // project in between.
+            DbConnection::Transaction tx(conn);
+            othersChanged = editing && opened_.changedIn(conn);
+            if (!othersChanged) {
+                storeAndPost();
+                tx.commit();
+            }
+        }
+        // Asked with the lock released, so other copies do not wait on the user.
+        if (othersChanged) {
+            if (!overwriteOthersChanges())
+                return;
+            storeAndPost();
+        }
         projectID = dbProjects->fieldByName(kIdField).asInteger();
     } catch (...) {
         // A failed save (a row locked elsewhere) keeps the dialog open on the pending row.
@@ -133,6 +145,49 @@ void TfrmEditProject::btnOKClick() {
     } catch (...) {
         ErrorHandling::handleUnexpected(std::current_exception());
     }
+}
+
+void TfrmEditProject::storeAndPost() {
+    dbProjects->fieldByName(kNameField).setAsString(txtProjectName->text());
+    DbField& developer = dbProjects->fieldByName(kDeveloperField);
+    if (const int key = cmbDefaultDeveloper->keyValue(); key != 0)
+        developer.setAsInteger(key);
+    else if (!developer.isNull())
+        developer.clear();
+    dbProjects->post();
+}
+
+namespace {
+RowSnapshot projectSnapshot(DbTable& projects) {
+    return RowSnapshot::of(projects, QStringLiteral("Projects"), kIdField,
+                           {kNameField, kDeveloperField});
+}
+} // namespace
+
+bool TfrmEditProject::beginEdit(int projectID) {
+    if (!dbProjects->locate(kIdField, projectID))
+        return false;
+    dbProjects->edit();
+    opened_ = projectSnapshot(*dbProjects);
+    loadRecord();
+    return true;
+}
+
+bool TfrmEditProject::overwriteOthersChanges() {
+    const int chosen = Msg::choose(
+        this, QStringLiteral("Pelloran"), changedByOthersQuestion(QStringLiteral("This project")),
+        {QStringLiteral("Overwrite"), QStringLiteral("Reload"), QStringLiteral("Back to editing")},
+        2);
+    if (chosen == 0)
+        return true;
+    if (chosen == 1) {
+        // Start again from what is stored now.
+        dbProjects->cancel();
+        dbProjects->edit();
+        opened_ = projectSnapshot(*dbProjects);
+        loadRecord();
+    }
+    return false;
 }
 
 void TfrmEditProject::btnCancelClick() {
@@ -157,11 +212,8 @@ int AddProject(QWidget* parent) {
 
 void EditProject(int projectID, QWidget* parent) {
     TfrmEditProject dialog(parent);
-    if (!dialog.dbProjects->locate(kIdField, projectID))
-        return;
-    dialog.dbProjects->edit();
-    dialog.loadRecord();
-    dialog.exec();
+    if (dialog.beginEdit(projectID))
+        dialog.exec();
 }
 
 void deleteProjectCascade(DbConnection& connection, int projectID) {

@@ -1,6 +1,8 @@
 #pragma once
 // The project dialog (add a project, edit one) and the deletion of a project
 // with its features, tasks and history.
+#include "data/EditConflicts.h"
+
 #include <QDialog>
 #include <functional>
 #include <memory>
@@ -24,6 +26,9 @@ public:
 
     // Fills the controls from the pending row (after an append or an edit).
     void loadRecord();
+    // Puts the stored project into edit state and shows it; false when it
+    // does not exist.
+    bool beginEdit(int projectID);
 
     std::unique_ptr<DbTable> dbProjects;
     std::unique_ptr<DbTable> dbDevelopers;
@@ -43,6 +48,14 @@ private:
     void FormCreate();
     void btnOKClick();
     void btnCancelClick();
+    // Stores the controls into the pending row and posts it.
+    void storeAndPost();
+    // Asks what to do now that someone else changed the project since it was
+    // opened: true to save over it; reloads it when the user says so.
+    bool overwriteOthersChanges();
+
+    // The project as opened for editing.
+    RowSnapshot opened_;
 };
 
 // Opens the dialog on a new project; the new "Project ID", or 0 when cancelled.

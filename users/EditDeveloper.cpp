@@ -134,6 +134,10 @@ void TfrmEditDeveloper::storeControls() {
 }
 
 void TfrmEditDeveloper::btnOKClick() {
+    save(false);
+}
+
+void TfrmEditDeveloper::save(bool overwrite) {
     if (txtLogin->text().trimmed().isEmpty()) {
         Msg::information(this, QStringLiteral("You must specify a Login for this user."));
         txtLogin->setFocus();
@@ -153,26 +157,37 @@ void TfrmEditDeveloper::btnOKClick() {
     DbConnection& conn = dbDevelopers->connection();
     QString refusal;
     QWidget* refused = nullptr;
+    bool othersChanged = false;
     try {
         // The checks and the save in one write, so another copy of the program
-        // cannot take the login name or the last administrator in between.
+        // cannot take the login name or the last administrator, or change the
+        // user, in between.
         DbConnection::Transaction tx(conn);
-        refusal = refuseLoginName(conn, developerID, txtLogin->text());
-        if (!refusal.isEmpty()) {
-            refused = txtLogin;
-        } else {
-            refusal = refuseAdministratorChange(conn, developerID, admin);
-            if (!refusal.isEmpty())
-                refused = cbAdministrator;
-        }
-        if (!refused) {
-            storeControls();
-            dbDevelopers->post();
-            tx.commit();
+        othersChanged = !adding && !overwrite && opened_.changedIn(conn);
+        if (!othersChanged) {
+            refusal = refuseLoginName(conn, developerID, txtLogin->text());
+            if (!refusal.isEmpty()) {
+                refused = txtLogin;
+            } else {
+                refusal = refuseAdministratorChange(conn, developerID, admin);
+                if (!refusal.isEmpty())
+                    refused = cbAdministrator;
+            }
+            if (!refused) {
+                storeControls();
+                dbDevelopers->post();
+                tx.commit();
+            }
         }
     } catch (...) {
         // A failed save (a row locked elsewhere) keeps the dialog open on the pending row.
         ErrorHandling::handleUnexpected(std::current_exception());
+        return;
+    }
+    if (othersChanged) {
+        // Asked with the lock released, so other copies do not wait on the user.
+        if (overwriteOthersChanges())
+            save(true);
         return;
     }
     if (refused) {
@@ -181,6 +196,40 @@ void TfrmEditDeveloper::btnOKClick() {
         return;
     }
     accept();
+}
+
+namespace {
+RowSnapshot developerSnapshot(DbTable& developers) {
+    return RowSnapshot::of(
+        developers, QStringLiteral("Developers"), kIdField,
+        {kLoginField, kNameField, kPasswordField, kDefaultProjectField, kIsAdminField});
+}
+} // namespace
+
+bool TfrmEditDeveloper::beginEdit(int developerID) {
+    if (!dbDevelopers->locate(kIdField, developerID))
+        return false;
+    dbDevelopers->edit();
+    opened_ = developerSnapshot(*dbDevelopers);
+    loadRecord();
+    return true;
+}
+
+bool TfrmEditDeveloper::overwriteOthersChanges() {
+    const int chosen = Msg::choose(
+        this, QStringLiteral("Pelloran"), changedByOthersQuestion(QStringLiteral("This user")),
+        {QStringLiteral("Overwrite"), QStringLiteral("Reload"), QStringLiteral("Back to editing")},
+        2);
+    if (chosen == 0)
+        return true;
+    if (chosen == 1) {
+        // Start again from what is stored now.
+        dbDevelopers->cancel();
+        dbDevelopers->edit();
+        opened_ = developerSnapshot(*dbDevelopers);
+        loadRecord();
+    }
+    return false;
 }
 
 void TfrmEditDeveloper::btnCancelClick() {
@@ -205,9 +254,6 @@ int AddDeveloper(QWidget* parent) {
 
 void EditDeveloper(int developerID, QWidget* parent) {
     TfrmEditDeveloper dialog(parent);
-    if (!dialog.dbDevelopers->locate(kIdField, developerID))
-        return;
-    dialog.dbDevelopers->edit();
-    dialog.loadRecord();
-    dialog.exec();
+    if (dialog.beginEdit(developerID))
+        dialog.exec();
 }

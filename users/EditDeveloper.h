@@ -4,6 +4,8 @@
 // empty while editing, the stored hash stays as it is. A login name the login
 // could not tell from another user's, and taking the administrator flag from
 // the last administrator, are refused (data/EditRules.h).
+#include "data/EditConflicts.h"
+
 #include <QDialog>
 #include <memory>
 
@@ -29,6 +31,9 @@ public:
 
     // Fills the controls from the pending row (after an append or an edit).
     void loadRecord();
+    // Puts the stored user into edit state and shows it; false when the user
+    // does not exist.
+    bool beginEdit(int developerID);
 
     std::unique_ptr<DbTable> dbDevelopers;
     std::unique_ptr<DbTable> dbProjects;
@@ -54,8 +59,16 @@ private:
     void btnOKClick();
     void btnCancelClick();
     void storeControls();
+    // Saves the controls; with `overwrite`, also over changes someone else
+    // made since the dialog opened the user.
+    void save(bool overwrite);
+    // Asks what to do now that someone else changed the user since it was
+    // opened: true to save over it; reloads it when the user says so.
+    bool overwriteOthersChanges();
 
     bool loadedAdmin_ = false;
+    // The user as opened for editing.
+    RowSnapshot opened_;
 };
 
 // Opens the dialog on a new user; the new "Developer ID", or 0 when cancelled.

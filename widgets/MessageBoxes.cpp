@@ -3,12 +3,17 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace Msg {
 namespace {
 QList<Answer>& answers() {
     static QList<Answer> a;
     return a;
+}
+QList<int>& choices() {
+    static QList<int> c;
+    return c;
 }
 QStringList& fileNames() {
     static QStringList f;
@@ -73,6 +78,26 @@ bool question(QWidget* parent, const QString& caption, const QString& text, Answ
                defaultAnswer == Answer::No ? QMessageBox::No : QMessageBox::Yes) == Answer::Yes;
 }
 
+int choose(QWidget* parent, const QString& caption, const QString& text, const QStringList& buttons,
+           int defaultButton) {
+    shown().append({Kind::Choice, caption, text});
+    if (!choices().isEmpty())
+        return choices().takeFirst();
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    QList<QAbstractButton*> added;
+    for (int i = 0; i < buttons.size(); ++i) {
+        const bool last = i == buttons.size() - 1;
+        added << box.addButton(buttons[i],
+                               last ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+    }
+    if (defaultButton >= 0 && defaultButton < added.size())
+        box.setDefaultButton(qobject_cast<QPushButton*>(added[defaultButton]));
+    box.exec();
+    const int chosen = int(added.indexOf(box.clickedButton()));
+    return chosen >= 0 ? chosen : int(buttons.size()) - 1;
+}
+
 QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
                      const QString& defaultSuffix) {
     if (!fileNames().isEmpty())
@@ -90,6 +115,9 @@ QString saveFileName(QWidget* parent, const QString& caption, const QString& fil
 void pushAnswer(Answer a) {
     answers().append(a);
 }
+void pushChoice(int button) {
+    choices().append(button);
+}
 void pushFileName(const QString& path) {
     fileNames().append(path);
 }
@@ -97,7 +125,7 @@ QList<Shown> takeShown() {
     return std::exchange(shown(), {});
 }
 bool answersQueued() {
-    return !answers().isEmpty();
+    return !answers().isEmpty() || !choices().isEmpty();
 }
 
 } // namespace Msg

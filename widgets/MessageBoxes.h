@@ -10,7 +10,7 @@ class QWidget;
 namespace Msg {
 
 enum class Answer { Ok, Cancel, Yes, No };
-enum class Kind { Information, Error, Confirm, Question, PlainError };
+enum class Kind { Information, Error, Confirm, Question, PlainError, Choice };
 
 // Plain message box: title "Pelloran", OK button.
 void information(QWidget* parent, const QString& text);
@@ -24,6 +24,11 @@ bool confirm(QWidget* parent, const QString& text);
 // Yes and No, with the given default button. True on Yes.
 bool question(QWidget* parent, const QString& caption, const QString& text,
               Answer defaultAnswer = Answer::Yes);
+
+// A question with buttons of its own, in the given order; returns the index
+// of the button chosen (the last one when the box is closed otherwise).
+int choose(QWidget* parent, const QString& caption, const QString& text, const QStringList& buttons,
+           int defaultButton = 0);
 
 // Save dialog; returns the chosen path or an empty string when cancelled.
 // `filter` is in Qt's form ("Excel Files (*.xlsx);;All Files (*)").
@@ -40,6 +45,8 @@ struct Shown {
 // the next answer (Ok for boxes that only have OK).
 void pushAnswer(Answer a);
 void pushFileName(const QString& path);
+// The index of the button the next choose() takes.
+void pushChoice(int button);
 // Everything shown (or answered from the queue) since the last take.
 QList<Shown> takeShown();
 // True while answers are queued; dialogs may check this to avoid blocking.

@@ -46,6 +46,8 @@ private slots:
     void awkwardNamesShownExactly();
     void editOfAMissingFeatureShowsNothing();
     void modelIsConsistent();
+    void changedMeanwhile_data();
+    void changedMeanwhile();
 };
 
 void TestFeatures::listsTheCurrentProjectByName() {
@@ -273,6 +275,68 @@ void TestFeatures::modelIsConsistent() {
              QStringLiteral("d"));
     model.setRows({});
     QCOMPARE(model.rowCount(), 0);
+}
+
+// Someone else renames the feature while the dialog holds it open: nothing
+// is saved over that without the user saying so.
+void TestFeatures::changedMeanwhile_data() {
+    QTest::addColumn<int>("choice");        // -1: nobody else changed it, nothing asked
+    QTest::addColumn<bool>("open");         // the dialog still open after OK
+    QTest::addColumn<QString>("shownName"); // in the name box after OK
+    QTest::addColumn<QString>("storedName");
+    QTest::addColumn<QString>("storedDescription");
+    QTest::newRow("nobody else: saved without a question") << -1 << false << "Mine"
+                                                           << "Mine"
+                                                           << "first";
+    QTest::newRow("overwrite: my name, their description kept") << 0 << false << "Mine"
+                                                                << "Mine"
+                                                                << "theirs";
+    QTest::newRow("reload: theirs shown, nothing written") << 1 << true << "Theirs"
+                                                           << "Theirs"
+                                                           << "theirs";
+    QTest::newRow("back to editing: my input kept, nothing written") << 2 << true << "Mine"
+                                                                     << "Theirs"
+                                                                     << "theirs";
+}
+
+void TestFeatures::changedMeanwhile() {
+    QFETCH(int, choice);
+    QFETCH(bool, open);
+    QFETCH(QString, shownName);
+    QFETCH(QString, storedName);
+    QFETCH(QString, storedDescription);
+    f->conn().execute(R"(update features set "Description" = 'first' where "Feature ID" = ?)",
+                      {f->accounts});
+    bool stillOpen = false;
+    QString shown;
+    QVERIFY(whileModal<TfrmEditFeature>([&] { EditFeature(f->accounts); },
+                                        [&](TfrmEditFeature* d) {
+                                            typeInto(d->txtFeatureName, QStringLiteral("Mine"));
+                                            if (choice >= 0) {
+                                                f->conn().execute(
+                                                    R"(update features set "Name" = 'Theirs',
+"Description" = 'theirs' where "Feature ID" = ?)",
+                                                    {f->accounts});
+                                                Msg::pushChoice(choice);
+                                            }
+                                            QTest::mouseClick(d->btnOK, Qt::LeftButton);
+                                            stillOpen = d->isVisible();
+                                            shown = d->txtFeatureName->text();
+                                        }));
+    QCOMPARE(stillOpen, open);
+    QCOMPARE(shown, shownName);
+    QVERIFY(f->errors.isEmpty());
+    const QList<Msg::Shown> asked = Msg::takeShown();
+    if (choice < 0) {
+        QVERIFY(asked.isEmpty());
+    } else {
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].text, u"This feature was changed by someone else since you opened it. "
+                                u"Overwrite their changes, or reload?");
+    }
+    QCOMPARE(featureName(f->accounts), storedName);
+    auto r = f->row(QStringLiteral("Features"), QStringLiteral("Feature ID"), f->accounts);
+    QCOMPARE(r->fieldByName(QStringLiteral("Description")).asString(), storedDescription);
 }
 
 QTEST_MAIN(TestFeatures)

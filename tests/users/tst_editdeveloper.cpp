@@ -64,6 +64,8 @@ private slots:
     void refusedSaves_data();
     void refusedSaves();
     void deleteLastAdministrator();
+    void changedMeanwhile_data();
+    void changedMeanwhile();
 
 private:
     int addUser(const QString& login, const QString& name, const QString& password, bool admin);
@@ -464,6 +466,61 @@ void TestEditDeveloper::deleteLastAdministrator() {
     QVERIFY(admin.btnDeleteUserClick());
     QCOMPARE(Msg::takeShown().size(), 1);
     QVERIFY(!stored(adminID).found);
+}
+
+// Someone else changes the user while the dialog holds it open: the save
+// asks first, and overwriting goes through the same checks as any save.
+void TestEditDeveloper::changedMeanwhile_data() {
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<bool>("open");         // the dialog still open after OK
+    QTest::addColumn<QString>("shownName"); // in the name box after OK
+    QTest::addColumn<QString>("storedName");
+    QTest::addColumn<QString>("storedLogin");
+    QTest::newRow("overwrite: all of mine") << 0 << false << "Robert Jones"
+                                            << "Robert Jones"
+                                            << "bob";
+    QTest::newRow("reload: theirs shown") << 1 << true << "Bobby Other"
+                                          << "Bobby Other"
+                                          << "bobby";
+    QTest::newRow("back to editing: my input kept") << 2 << true << "Robert Jones"
+                                                    << "Bobby Other"
+                                                    << "bobby";
+}
+
+void TestEditDeveloper::changedMeanwhile() {
+    QFETCH(int, choice);
+    QFETCH(bool, open);
+    QFETCH(QString, shownName);
+    QFETCH(QString, storedName);
+    QFETCH(QString, storedLogin);
+    bool stillOpen = false;
+    QString shown;
+    driveModal<TfrmEditDeveloper, int>(
+        [&] {
+            EditDeveloper(bobID);
+            return 0;
+        },
+        [&](TfrmEditDeveloper* dlg) {
+            dlg->txtName->clear();
+            QTest::keyClicks(dlg->txtName, QStringLiteral("Robert Jones"));
+            data->globals->Connection().execute(
+                QStringLiteral(R"(update developers set "Name" = 'Bobby Other',
+"LoginName" = 'bobby' where "Developer ID" = ?)"),
+                {bobID});
+            Msg::pushChoice(choice);
+            QTest::mouseClick(dlg->btnOK, Qt::LeftButton);
+            stillOpen = dlg->isVisible();
+            shown = dlg->txtName->text();
+        });
+    QCOMPARE(stillOpen, open);
+    QCOMPARE(shown, shownName);
+    const QList<Msg::Shown> asked = Msg::takeShown();
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked[0].text, QStringLiteral("This user was changed by someone else since you "
+                                           "opened it. Overwrite their changes, or reload?"));
+    const StoredUser after = stored(bobID);
+    QCOMPARE(after.name, storedName);
+    QCOMPARE(after.login, storedLogin);
 }
 
 QTEST_MAIN(TestEditDeveloper)
