@@ -1,5 +1,7 @@
 #include "data/GlobalData.h"
 
+#include "data/DataChangeWatcher.h"
+
 #include <QCoreApplication>
 #include <QDir>
 
@@ -13,6 +15,8 @@ TdmGlobals::TdmGlobals(const QString& programFolder, QObject* parent)
         DataModuleCreate(programFolder);
     } catch (...) {
         // A module that failed to come up is not left behind half-made.
+        delete changeWatcher;
+        changeWatcher = nullptr;
         delete dbUsers;
         dbUsers = nullptr;
         connection_.reset();
@@ -22,7 +26,9 @@ TdmGlobals::TdmGlobals(const QString& programFolder, QObject* parent)
 }
 
 TdmGlobals::~TdmGlobals() {
-    // Datasets go before the connection they work on.
+    // Datasets and the watcher go before the connection they work on.
+    delete changeWatcher;
+    changeWatcher = nullptr;
     delete dbUsers;
     dbUsers = nullptr;
     connection_.reset();
@@ -47,6 +53,7 @@ void TdmGlobals::DataModuleCreate(const QString& programFolder) {
     QDir().mkpath(dataFolder_);
     CreateAllTables(dataFolder_);
     connection_ = std::make_unique<DbConnection>(dataFolder_);
+    changeWatcher = new DataChangeWatcher(*connection_, this);
     dbUsers = new DbTable(*connection_, QStringLiteral("Developers"), this);
     dbUsers->setObjectName(QStringLiteral("dbUsers"));
     dbUsers->setIndexName(QStringLiteral("LOGINNAME"));

@@ -47,14 +47,19 @@ public:
     // The current project's "Project ID"; 0 when there is no project.
     int currentProjectID() const;
 
-    // Close and open the schedule again and move back to the task.
+    // Run the schedule again and move back to the task.
     void reopenScheduleAt(int taskID);
+    // Reads again what the module shows from the tables (the current project's
+    // row, the schedule), for changes made elsewhere: the current project and
+    // task stay current while they exist.
+    void rereadAll();
 
     static const char* const kScheduleSql;
     static const char* const kMyTasksCountSql;
 
 private:
     void DataModuleCreate();
+    void rerunSchedule();
     TdmGlobals& globals_;
     IScheduleWindow* window_ = nullptr;
 };

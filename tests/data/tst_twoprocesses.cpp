@@ -1,10 +1,16 @@
 // Two copies of the program on one data folder: their writes wait for each
-// other and all of them land, each with its history row.
+// other and all of them land, each with its history row; each notices the
+// other's commits without any action of its own.
+#include "data/DataChangeWatcher.h"
 #include "data/GlobalData.h"
 #include "data/ProjectData.h"
 
+#include "tests/common/TestRows.h"
+
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -25,6 +31,34 @@ int runWorker(const QString& programFolder, int userID) {
     }
     return 0;
 }
+
+// Child mode: one statement committed on a connection of its own.
+int runStatement(const QString& dataFolder, const QString& sql) {
+    DbConnection conn(dataFolder);
+    conn.attachTable(*findTableDef(QStringLiteral("Developers")), kTablePassword);
+    conn.execute(sql);
+    return 0;
+}
+
+// Project, feature and one task with no hours yet; returns the task's id.
+int addOneTask(DbConnection& conn) {
+    DbTable t(conn, QStringLiteral("Projects"));
+    t.open();
+    t.append();
+    t.post();
+    DbTable f(conn, QStringLiteral("Features"));
+    f.open();
+    f.append();
+    f.fieldByName(QStringLiteral("Project ID")).setAsInteger(t.field(0).asInteger());
+    f.post();
+    DbTable k(conn, QStringLiteral("Tasks"));
+    k.open();
+    k.append();
+    k.fieldByName(QStringLiteral("Feature ID")).setAsInteger(f.field(0).asInteger());
+    k.fieldByName(QStringLiteral("Elapsed Time")).setAsFloat(0);
+    k.post();
+    return k.field(0).asInteger();
+}
 } // namespace
 
 class TestTwoProcesses : public QObject {
@@ -35,23 +69,7 @@ private slots:
         int taskID = 0;
         {
             TdmGlobals globals(dir.path());
-            DbConnection& conn = globals.Connection();
-            DbTable t(conn, QStringLiteral("Projects"));
-            t.open();
-            t.append();
-            t.post();
-            DbTable f(conn, QStringLiteral("Features"));
-            f.open();
-            f.append();
-            f.fieldByName(QStringLiteral("Project ID")).setAsInteger(t.field(0).asInteger());
-            f.post();
-            DbTable k(conn, QStringLiteral("Tasks"));
-            k.open();
-            k.append();
-            k.fieldByName(QStringLiteral("Feature ID")).setAsInteger(f.field(0).asInteger());
-            k.fieldByName(QStringLiteral("Elapsed Time")).setAsFloat(0);
-            k.post();
-            taskID = k.field(0).asInteger();
+            taskID = addOneTask(globals.Connection());
         }
         QList<QProcess*> workers;
         for (int user : {1, 2}) {
@@ -81,6 +99,52 @@ private slots:
         QCOMPARE(changes.size(), 2 * kChangesPerProcess);
         QVERIFY(changes.contains(QStringLiteral("Elapsed Time changed from 0 to 1")));
     }
+
+    // A commit of another process to any table file reaches the watcher within
+    // two seconds, with file-system notices or by the timer alone; our own
+    // commits never do, and one commit is told once.
+    void anotherProcessesCommitIsNoticed_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<bool>("fileNotices");
+        const QString tasks = QStringLiteral("update tasks set \"Status\" = 'Complete'");
+        const QString projects = QStringLiteral("update projects set \"Name\" = 'Renamed'");
+        const QString users = QStringLiteral("insert into developers (\"Name\") values ('Ann')");
+        QTest::newRow("tasks (the main file), notices") << tasks << true;
+        QTest::newRow("tasks (the main file), timer alone") << tasks << false;
+        QTest::newRow("projects (an attached file), notices") << projects << true;
+        QTest::newRow("projects (an attached file), timer alone") << projects << false;
+        QTest::newRow("users (the encrypted file), timer alone") << users << false;
+    }
+    void anotherProcessesCommitIsNoticed() {
+        QFETCH(QString, sql);
+        QFETCH(bool, fileNotices);
+        QTemporaryDir dir;
+        TdmGlobals globals(dir.path());
+        addOneTask(globals.Connection());
+        DataChangeWatcher& watcher = *globals.changeWatcher;
+        watcher.setFileNotices(fileNotices);
+        watcher.start();
+        QSignalSpy changed(&watcher, &DataChangeWatcher::changed);
+
+        globals.Connection().execute(QStringLiteral("update tasks set \"Status\" = 'Testing'"));
+        addRow(globals.Connection(), QStringLiteral("Developers"), {{"Name", "Bob"}});
+        QVERIFY(!watcher.checkNow());
+        QTest::qWait(watcher.interval() + 100);
+        QCOMPARE(changed.count(), 0);
+
+        QProcess other;
+        other.setProcessChannelMode(QProcess::ForwardedChannels);
+        other.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--execute"), TdmGlobals::dataFolderFor(dir.path()), sql});
+        QVERIFY(other.waitForFinished(30000));
+        QCOMPARE(other.exitCode(), 0);
+        QElapsedTimer since;
+        since.start();
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 2000);
+        QVERIFY(since.elapsed() < 2000);
+        QTest::qWait(watcher.interval() + 100);
+        QCOMPARE(changed.count(), 1);
+    }
 };
 
 int main(int argc, char** argv) {
@@ -88,6 +152,8 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments();
     if (args.size() == 4 && args[1] == QLatin1String("--worker"))
         return runWorker(args[2], args[3].toInt());
+    if (args.size() == 4 && args[1] == QLatin1String("--execute"))
+        return runStatement(args[2], args[3]);
     TestTwoProcesses t;
     return QTest::qExec(&t, argc, argv);
 }
