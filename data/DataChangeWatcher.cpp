@@ -78,6 +78,9 @@ void DataChangeWatcher::fileNoticed() {
 }
 
 bool DataChangeWatcher::checkNow() {
+    // Inside our own write the counters cannot be read; the next tick asks again.
+    if (conn_.inTransaction())
+        return false;
     if (!conn_.readChangeCounters(now_)) {
         if (isActive())
             soon_.start(kBusyRetryMs);
