@@ -377,8 +377,6 @@ void DbQuery::refresh() {
     if (!active())
         return;
     const int at = recNo_;
-    for (DbParam& p : params_)
-        p.bound_ = QVariant();
     Result result = run();
     adopt(std::move(result));
     setRecNo(std::min(std::max(at, 0), rowCount() - 1));

@@ -458,16 +458,37 @@ int DataGrid::measurePreview(const QString& text, int width, int maxLines,
 }
 
 void DataGrid::rebuildRows() {
-    if (batch_ > 0) {
+    // A rebuild asked for while one runs (the scroll bar that comes or goes
+    // resizes the view) runs after it, on the rows it made.
+    if (batch_ > 0 || rebuilding_) {
         rebuildPending_ = true;
         return;
     }
-    rebuildPending_ = false;
+    std::exception_ptr detailError;
+    {
+        const QScopedValueRollback busy(rebuilding_, true);
+        for (int pass = 0; pass < 3; ++pass) {
+            rebuildPending_ = false;
+            rebuildOnce(detailError);
+            if (!rebuildPending_)
+                break;
+        }
+        rebuildPending_ = false;
+    }
+    // Told last, when the rows and the view are complete.
+    announceFocus();
+    if (detailError)
+        ErrorHandling::handleUnexpected(detailError);
+}
+
+void DataGrid::rebuildOnce(std::exception_ptr& detailError) {
     // The rows as they were: among the new ones the focus finds its row or
     // that row's neighbour, and the view the row it began with. A re-read in
     // two steps (emptied, then filled again) is bridged by the rows held over.
-    std::vector<VisualRow> old;
+    // Both lists keep their storage from one rebuild to the next.
+    std::vector<VisualRow>& old = previousRows_;
     old.swap(rows_);
+    rows_.clear();
     int oldFocus = focusRow_;
     int oldScroll = verticalScrollBar()->value();
     if (old.empty() && !heldRows_.empty()) {
@@ -477,6 +498,7 @@ void DataGrid::rebuildRows() {
     }
     heldRows_.clear();
     rowOfKey_.clear();
+    rowOfKey_.reserve(proxy_->rowCount());
     rowOfGroup_.clear();
     columnOfField_.clear();
     const int line = rowLineHeight();
@@ -512,7 +534,6 @@ void DataGrid::rebuildRows() {
         rows_.push_back(std::move(r));
     };
     QSet<QString> loaded;
-    std::exception_ptr detailError;
     std::function<void(const QModelIndex&, int)> walk = [&](const QModelIndex& parent, int level) {
         const int n = groupModel_->rowCount(parent);
         for (int r = 0; r < n; ++r) {
@@ -587,11 +608,8 @@ void DataGrid::rebuildRows() {
         heldFocus_ = oldFocus;
         heldScroll_ = oldScroll;
     }
+    old.clear();
     viewport()->update();
-    // Told last, when the rows and the view are complete.
-    announceFocus();
-    if (detailError)
-        ErrorHandling::handleUnexpected(detailError);
 }
 
 void DataGrid::restoreFocus(const std::vector<VisualRow>& old, int oldFocus) {

@@ -19,6 +19,7 @@
 #include <QHash>
 #include <QPointer>
 #include <QSet>
+#include <exception>
 #include <optional>
 #include <vector>
 
@@ -203,6 +204,7 @@ private:
     void applyGroupingAndSort();
     void updateSumColumns();
     void rebuildRows();
+    void rebuildOnce(std::exception_ptr& detailError);
     // After the rows were built anew from `old`, whose row `oldFocus` had the
     // focus: the focus finds its row again (or its neighbour), the view the
     // row it began with. Neither scrolls to the focus nor opens groups.
@@ -302,6 +304,9 @@ private:
     QVariant lastEmittedKey_;
     bool groupingChanging_ = false; // a new grouping is being applied
     bool revealWanted_ = false;     // the rebuild opens the groups around wantedKey_
+    bool rebuilding_ = false;
+    // The rows before the last rebuild, while it runs.
+    std::vector<VisualRow> previousRows_;
     // The rows before a re-read emptied the grid, until it is filled again.
     std::vector<VisualRow> heldRows_;
     int heldFocus_ = -1;
