@@ -1,12 +1,15 @@
 #include "app/Startup.h"
 
+#include "app/DataFolder.h"
 #include "app/SplashForm.h"
+#include "data/Errors.h"
 #include "data/GlobalData.h"
 #include "data/ProjectData.h"
 #include "reporting/ExceptionDialog.h"
 #include "schedule/ProjectSchedule.h"
 #include "users/GettingStartedForm.h"
 #include "users/LoginForm.h"
+#include "widgets/ApplicationFont.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
 
@@ -26,18 +29,35 @@ void showTableMessage(const QString& message) {
     Msg::information(nullptr, message);
 }
 
-// Creates a data module; an error is shown through the central handler and
-// the program then ends, since nothing can work without its tables.
-template <class Make> bool createModule(Make make) {
+std::function<bool()>& loginStep() {
+    static std::function<bool()> step;
+    return step;
+}
+
+// Runs one step of the sequence. A damaged data folder is not a program fault:
+// its message is shown as it is, in a plain error box. Every other error goes
+// to the central handler. Either way the program then ends, since nothing can
+// work without what the step makes.
+template <class Step> bool runStep(Step step) {
     try {
-        make();
+        step();
         return true;
+    } catch (const DamagedDataError& e) {
+        if (frmSplash)
+            frmSplash->hide();
+        Msg::plainError(nullptr, e.message());
     } catch (...) {
+        if (frmSplash)
+            frmSplash->hide();
         ErrorHandling::handleUnexpected(std::current_exception());
-        return false;
     }
+    return false;
 }
 } // namespace
+
+void setLoginStepForTests(std::function<bool()> login) {
+    loginStep() = std::move(login);
+}
 
 PelloranApplication::PelloranApplication(int& argc, char** argv)
     : QApplication(argc, argv) {}
@@ -52,8 +72,13 @@ bool PelloranApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 int runStartupSequence(const QString& programFolder) {
+    return runStartupSequence(programFolder, TdmGlobals::dataFolderFor(programFolder));
+}
+
+int runStartupSequence(const QString& programFolder, const QString& dataFolder) {
+    // No display name: the window system would add it to every window title.
     QApplication::setApplicationName(QStringLiteral("Pelloran"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Pelloran"));
+    setApplicationFont();
     Q_INIT_RESOURCE(app); // the icons live in this static library
     QGuiApplication::setDesktopFileName(QStringLiteral("pelloran"));
     QIcon icon;
@@ -80,26 +105,35 @@ int runStartupSequence(const QString& programFolder) {
         return code;
     };
 
-    if (!createModule([&] { globals = std::make_unique<TdmGlobals>(programFolder); }))
+    if (!runStep([&] { globals = std::make_unique<TdmGlobals>(programFolder, dataFolder); }))
         return end(1);
     repaintSplash();
-    if (!createModule([&] { projects = std::make_unique<TdmProjects>(*globals); }))
+    if (!runStep([&] { projects = std::make_unique<TdmProjects>(*globals); }))
         return end(1);
     repaintSplash();
 
-    repaintSplash();
-    if (globals->dbUsers->isEmpty()) {
-        splash->hide();
-        if (!ShowGettingStarted())
-            return end(0);
-        splash->show();
-    }
-
-    repaintSplash();
-    if (Login()) {
+    bool wizardCancelled = false;
+    const bool ready = runStep([&] {
         repaintSplash();
-        mainWindow = std::make_unique<TfrmProjectSchedule>();
-    }
+        if (globals->dbUsers->isEmpty()) {
+            splash->hide();
+            if (!ShowGettingStarted()) {
+                wizardCancelled = true;
+                return;
+            }
+            splash->show();
+        }
+
+        repaintSplash();
+        if (loginStep() ? loginStep()() : Login()) {
+            repaintSplash();
+            mainWindow = std::make_unique<TfrmProjectSchedule>();
+        }
+    });
+    if (!ready)
+        return end(1);
+    if (wizardCancelled)
+        return end(0);
     splash.reset();
 
     if (!mainWindow)
@@ -116,5 +150,10 @@ int runPelloran(int& argc, char** argv) {
     PelloranApplication app(argc, argv);
     // A processor fault ended the last run: its report is offered now.
     showPendingCrashReport();
-    return runStartupSequence(QApplication::applicationDirPath());
+    const DataFolderChoice data = chooseDataFolderForThisRun();
+    if (!data.error.isEmpty()) {
+        Msg::plainError(nullptr, data.error);
+        return 2;
+    }
+    return runStartupSequence(QApplication::applicationDirPath(), data.folder);
 }

@@ -1,9 +1,9 @@
 #include "bench/GridFigures.h"
 
 #include "bench/BenchSupport.h"
+#include "bench/GridBenchmark.h"
 #include "data/Errors.h"
 #include "widgets/DataGrid.h"
-#include "widgets/GridBenchmark.h"
 
 #include <QDateTime>
 #include <QImage>

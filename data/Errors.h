@@ -24,8 +24,26 @@ public:
         , file_(file) {}
     const QString& file() const noexcept { return file_; }
 
+protected:
+    // For messages that already name the file in words of their own.
+    struct FileNamedInMessage {};
+    DataError(const QString& message, const QString& file, FileNamedInMessage)
+        : PelloranError(message)
+        , file_(file) {}
+
 private:
     QString file_;
+};
+
+// The data folder itself is damaged: a table file that is not a database, cut
+// short or empty, or missing beside tables that hold data. Not a fault of the
+// program: start-up shows the message as it is and ends without changing
+// anything, instead of asking for a problem report. `file()` is the path of
+// the damaged or missing file.
+class DamagedDataError : public DataError {
+public:
+    DamagedDataError(const QString& message, const QString& file)
+        : DataError(message, file, FileNamedInMessage{}) {}
 };
 
 // fieldByName with a name the dataset does not have.

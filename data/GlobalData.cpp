@@ -8,11 +8,14 @@
 TdmGlobals* dmGlobals = nullptr;
 
 TdmGlobals::TdmGlobals(const QString& programFolder, QObject* parent)
+    : TdmGlobals(programFolder, dataFolderFor(programFolder), parent) {}
+
+TdmGlobals::TdmGlobals(const QString& programFolder, const QString& dataFolder, QObject* parent)
     : QObject(parent) {
     setObjectName(QStringLiteral("dmGlobals"));
     dmGlobals = this;
     try {
-        DataModuleCreate(programFolder);
+        DataModuleCreate(programFolder, dataFolder);
     } catch (...) {
         // A module that failed to come up is not left behind half-made.
         delete changeWatcher;
@@ -43,11 +46,11 @@ QString TdmGlobals::dataFolderFor(const QString& programFolder) {
     return path + QStringLiteral("Data");
 }
 
-void TdmGlobals::DataModuleCreate(const QString& programFolder) {
+void TdmGlobals::DataModuleCreate(const QString& programFolder, const QString& dataFolder) {
     if (QCoreApplication::instance())
         QCoreApplication::instance()->setProperty(
             "helpFile", QDir(programFolder).filePath(QStringLiteral("Pelloran.hlp")));
-    dataFolder_ = dataFolderFor(programFolder);
+    dataFolder_ = QDir::cleanPath(dataFolder);
     // A fresh installation has no data folder yet; when it cannot be made,
     // creating the first table fails and says so.
     QDir().mkpath(dataFolder_);

@@ -14,8 +14,11 @@ class TdmGlobals : public QObject {
 public:
     // programFolder: the folder the program runs from; the data folder is
     // "Data" inside it. Creates missing tables and opens dbUsers; errors
-    // propagate (the table's message has been shown by then).
+    // propagate (the table's message has been shown by then). A damaged data
+    // folder raises a DamagedDataError before anything is created.
     explicit TdmGlobals(const QString& programFolder, QObject* parent = nullptr);
+    // The same with the data folder chosen elsewhere (see app/DataFolder.h).
+    TdmGlobals(const QString& programFolder, const QString& dataFolder, QObject* parent = nullptr);
     ~TdmGlobals() override;
 
     // The data folder for a program folder: "<folder>/Data", no trailing separator.
@@ -36,7 +39,7 @@ public:
     bool CurrentUserIsAdmin = false;
 
 private:
-    void DataModuleCreate(const QString& programFolder);
+    void DataModuleCreate(const QString& programFolder, const QString& dataFolder);
     QString dataFolder_;
     std::unique_ptr<DbConnection> connection_;
 };

@@ -2,6 +2,8 @@
 
 #include "data/Errors.h"
 
+#include <QRegularExpression>
+
 #include <sodium.h>
 
 #include <atomic>
@@ -39,10 +41,25 @@ QString hashPassword(const QString& typed) {
     return QString::fromLatin1(out);
 }
 
+bool hashWithinLimits(const QString& storedHash) {
+    // $argon2id$v=19$m=65536,t=2,p=1$salt$hash (argon2i has the same form).
+    static const QRegularExpression form(
+        QStringLiteral(R"(^\$argon2id?\$v=19\$m=([0-9]{1,10}),t=([0-9]{1,10}),p=([0-9]{1,10})\$)"));
+    const QRegularExpressionMatch m = form.match(storedHash);
+    if (!m.hasMatch())
+        return false;
+    const auto within = [&m](int group, quint64 limit) {
+        bool ok = false;
+        const quint64 v = m.capturedView(group).toULongLong(&ok);
+        return ok && v <= limit;
+    };
+    return within(1, kMaxHashMemoryKiB) && within(2, kMaxHashPasses) && within(3, kMaxHashLanes);
+}
+
 bool passwordMatches(const QString& storedHash, const QString& typed) {
     ensureSodium();
     const QByteArray hash = storedHash.toLatin1();
-    if (hash.isEmpty() || hash.size() >= crypto_pwhash_STRBYTES)
+    if (hash.isEmpty() || hash.size() >= crypto_pwhash_STRBYTES || !hashWithinLimits(storedHash))
         return false;
     // The typed text is compared as typed: trailing blanks and a 31st character make it differ.
     const QByteArray pw = typed.toUtf8();

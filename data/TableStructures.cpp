@@ -1,5 +1,6 @@
 #include "data/TableStructures.h"
 
+#include "data/Dataset.h"
 #include "data/Errors.h"
 
 #include <sqlcipher/sqlite3.h>
@@ -164,6 +165,174 @@ QStringList ownFiles(const QString& folder, const TableDef& table) {
     return files;
 }
 
+// The file of a present table as it is spelled in the folder; empty when missing.
+QString presentFile(const QString& folder, const TableDef& table) {
+    const QDir dir(folder);
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden);
+    for (const QString& e : entries)
+        if (e.compare(table.fileName(), Qt::CaseInsensitive) == 0)
+            return dir.filePath(e);
+    return {};
+}
+
+QString folderShown(const QString& folder) {
+    return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
+}
+
+// "A", "A and B", "A, B and C".
+QString listed(const QStringList& names) {
+    if (names.size() < 2)
+        return names.value(0);
+    return QStringList(names.mid(0, names.size() - 1)).join(QStringLiteral(", ")) +
+           QStringLiteral(" and ") + names.last();
+}
+
+// Reads a present table file without changing it (beyond what the engine
+// does for any reader, such as rolling back a crashed writer's journal) and
+// returns its number of rows. A file that is not a sound table of its kind
+// raises a DamagedDataError naming the file and the cause.
+class TableFileCheck {
+public:
+    TableFileCheck(const QString& path, const QString& folder, const TableDef& table)
+        : path_(path)
+        , folder_(folder)
+        , table_(table) {}
+    ~TableFileCheck() { sqlite3_close_v2(db_); }
+    TableFileCheck(const TableFileCheck&) = delete;
+    TableFileCheck& operator=(const TableFileCheck&) = delete;
+
+    qint64 rows() {
+        if (QFileInfo(path_).size() == 0)
+            throw damaged(QStringLiteral("is empty"));
+        // Read-write without create: a read-only reader could not roll back the
+        // journal another copy of the program left when it crashed.
+        check(sqlite3_open_v2(QFile::encodeName(path_).constData(), &db_, SQLITE_OPEN_READWRITE,
+                              nullptr));
+        sqlite3_busy_timeout(db_, DbConnection::kBusyTimeoutMs);
+        sqlite3_extended_result_codes(db_, 1);
+        if (table_.encrypted) {
+            QString key = kTablePassword;
+            key.replace(u'\'', QStringLiteral("''"));
+            const QByteArray pragma = (QStringLiteral("PRAGMA key = '") + key + u'\'').toUtf8();
+            check(sqlite3_exec(db_, pragma.constData(), nullptr, nullptr, nullptr));
+        }
+        if (query(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                                 "AND name = '%1' COLLATE NOCASE")
+                      .arg(table_.name)) == 0)
+            throw damaged(QStringLiteral("does not hold the table ") + table_.name);
+        // Every field the program reads must be there.
+        const QStringList present = columnNames();
+        for (const FieldDef& f : table_.fields) {
+            if (!present.contains(f.name, Qt::CaseInsensitive))
+                throw damaged(QStringLiteral("does not hold the table ") + table_.name +
+                              QStringLiteral(" as Pelloran keeps it (the field \"") + f.name +
+                              QStringLiteral("\" is missing)"));
+        }
+        return query(QStringLiteral("SELECT count(*) FROM ") + quoted(table_.name));
+    }
+
+private:
+    DamagedDataError damaged(const QString& cause) const {
+        return DamagedDataError(QFileInfo(path_).fileName() + QStringLiteral(" in ") +
+                                    folderShown(folder_) + u' ' + cause +
+                                    QStringLiteral(".\n\nRestore the file from a backup. "
+                                                   "Nothing has been changed."),
+                                path_);
+    }
+
+    void check(int rc) const {
+        if (rc == SQLITE_OK)
+            return;
+        const QString engine = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString();
+        switch (rc & 0xff) {
+        case SQLITE_NOTADB:
+        case SQLITE_CORRUPT:
+            throw damaged(QStringLiteral("is not a database or is damaged"));
+        case SQLITE_ERROR:
+            // A schema the engine cannot make sense of.
+            throw damaged(QStringLiteral("does not hold the table ") + table_.name +
+                          QStringLiteral(" as Pelloran keeps it (") + engine + u')');
+        default:
+            // Locked, unreadable, out of memory: trouble, but not damage.
+            throw DataError(QStringLiteral("Cannot read the table ") + table_.name +
+                                QStringLiteral(": ") + engine,
+                            path_);
+        }
+    }
+
+    QStringList columnNames() {
+        const QByteArray sql =
+            (QStringLiteral("PRAGMA table_info(") + quoted(table_.name) + u')').toUtf8();
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(db_, sql.constData(), int(sql.size()), &stmt, nullptr);
+        QStringList names;
+        // Column 1 of each row is the field's name.
+        while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            names.append(
+                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1))));
+            rc = SQLITE_OK;
+        }
+        sqlite3_finalize(stmt);
+        check(rc == SQLITE_DONE ? SQLITE_OK : rc);
+        return names;
+    }
+
+    qint64 query(const QString& sql) {
+        sqlite3_stmt* stmt = nullptr;
+        const QByteArray utf8 = sql.toUtf8();
+        int rc = sqlite3_prepare_v2(db_, utf8.constData(), int(utf8.size()), &stmt, nullptr);
+        qint64 value = 0;
+        if (rc == SQLITE_OK) {
+            rc = sqlite3_step(stmt);
+            if (rc == SQLITE_ROW) {
+                value = sqlite3_column_int64(stmt, 0);
+                rc = SQLITE_OK;
+            }
+        }
+        sqlite3_finalize(stmt);
+        check(rc);
+        return value;
+    }
+
+    QString path_;
+    QString folder_;
+    const TableDef& table_;
+    sqlite3* db_ = nullptr;
+};
+
+// Before anything is created: every present table must be sound, and a
+// missing table beside tables that hold data is a lost file, not a first start.
+// Making it afresh would hand the team's data to whoever creates it (a new
+// users table makes the next person through the wizard user 1 and owner of
+// every task of the old user 1).
+void checkPresentTables(const QString& folder) {
+    QStringList missing;
+    QString missingPath;
+    QString holdingRows;
+    for (const TableDef& t : allTableDefs()) {
+        const QString path = presentFile(folder, t);
+        if (path.isEmpty()) {
+            missing.append(t.fileName());
+            if (missingPath.isEmpty())
+                missingPath = QDir(folder).filePath(t.fileName());
+            continue;
+        }
+        if (TableFileCheck(path, folder, t).rows() > 0 && holdingRows.isEmpty())
+            holdingRows = QFileInfo(path).fileName();
+    }
+    if (missing.isEmpty() || holdingRows.isEmpty())
+        return;
+    const bool one = missing.size() == 1;
+    throw DamagedDataError(
+        listed(missing) + (one ? QStringLiteral(" is") : QStringLiteral(" are")) +
+            QStringLiteral(" missing from the data folder ") + folderShown(folder) +
+            QStringLiteral(", while ") + holdingRows +
+            QStringLiteral(" there holds data.\n\nRestore ") +
+            (one ? QStringLiteral("it") : QStringLiteral("them")) +
+            QStringLiteral(" from a backup. Nothing has been created or changed."),
+        missingPath);
+}
+
 void createTable(const QString& folder, const TableDef& table) {
     if (tablePresent(folder, table))
         return;
@@ -257,11 +426,7 @@ const TableDef* findTableDef(const QString& tableName) {
 }
 
 bool tablePresent(const QString& folder, const TableDef& table) {
-    const QStringList entries = QDir(folder).entryList(QDir::Files | QDir::Hidden);
-    for (const QString& e : entries)
-        if (e.compare(table.fileName(), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
+    return !presentFile(folder, table).isEmpty();
 }
 
 void setTableMessageHandler(TableMessageFn fn) {
@@ -285,6 +450,7 @@ void CreateTableTasks(const QString& f) {
 }
 
 void CreateAllTables(const QString& dataFolder) {
+    checkPresentTables(dataFolder);
     CreateTableDevelopers(dataFolder);
     CreateTableFeatures(dataFolder);
     CreateTableHistory(dataFolder);

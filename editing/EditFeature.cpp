@@ -30,7 +30,6 @@ TfrmEditFeature::TfrmEditFeature(QWidget* parent)
     : QDialog(parent, kFixedDialogFlags) {
     setObjectName(QStringLiteral("frmEditFeature"));
     setWindowTitle(QStringLiteral("Edit Feature"));
-    setFont(QFont(QStringLiteral("Arial"), 8));
 
     labProject = new QLabel(QStringLiteral("Project:"), this);
     labProject->setObjectName(QStringLiteral("labProject"));

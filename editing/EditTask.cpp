@@ -88,7 +88,6 @@ TfrmEditTask::TfrmEditTask(QWidget* parent)
     : QDialog(parent, kFixedDialogFlags) {
     setObjectName(QStringLiteral("frmEditTask"));
     setWindowTitle(QStringLiteral("Edit Task"));
-    setFont(QFont(QStringLiteral("Arial"), 8));
 
     pcTask = new QTabWidget(this);
     pcTask->setObjectName(QStringLiteral("pcTask"));

@@ -2,6 +2,7 @@
 
 #include "data/DataChangeWatcher.h"
 #include "data/Dataset.h"
+#include "data/EditRules.h"
 #include "data/GlobalData.h"
 #include "data/ProjectData.h"
 #include "editing/EditFeature.h"
@@ -93,7 +94,6 @@ TfrmFeaturesList::TfrmFeaturesList(QWidget* parent)
     : QDialog(parent, kFixedDialogFlags) {
     setObjectName(QStringLiteral("frmFeaturesList"));
     setWindowTitle(QStringLiteral("Features List"));
-    setFont(QFont(QStringLiteral("Arial"), 8));
 
     gridFeaturesModel = new FeatureListModel(this);
     gridFeatures = new QTableView(this);
@@ -251,12 +251,23 @@ void TfrmFeaturesList::DeleteFeature1Click() {
     if (id == 0)
         return; // an empty list has nothing to delete
     const QString name = gridFeaturesModel->row(gridFeaturesModel->rowOf(id)).name;
-    if (!Msg::confirm(this, QStringLiteral("Are you sure you want to delete the ") + name +
-                                QStringLiteral(" feature?")))
-        return;
-    // Only the feature goes; its tasks and their history stay in their tables.
-    if (dbFeatures->locate(kFeatureID, id))
-        dbFeatures->deleteRecord();
+    // A feature with tasks would take them out of every schedule: refused.
+    DbConnection& conn = dbFeatures->connection();
+    QString refusal = refuseFeatureDelete(conn, id, name);
+    if (refusal.isEmpty()) {
+        if (!Msg::confirm(this, QStringLiteral("Are you sure you want to delete the ") + name +
+                                    QStringLiteral(" feature?")))
+            return;
+        // Asked again in the write: another copy may have added a task meanwhile.
+        DbConnection::Transaction tx(conn);
+        refusal = refuseFeatureDelete(conn, id, name);
+        if (refusal.isEmpty() && dbFeatures->locate(kFeatureID, id)) {
+            dbFeatures->deleteRecord();
+            tx.commit();
+        }
+    }
+    if (!refusal.isEmpty())
+        Msg::information(this, refusal);
     reload(0);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cstdlib>
 #include <cxxabi.h>
@@ -13,6 +14,17 @@
 #include <elfutils/libdwfl.h>
 #endif
 
+QString withoutCloneSuffixes(QString name) {
+    // Demangled: "f(int) [clone .constprop.0] [clone .isra.0]".
+    static const QRegularExpression demangledClone(QStringLiteral(" \\[clone \\.[^\\]]*\\]"));
+    name.remove(demangledClone);
+    // Not demangled (a C function): "f.part.0", "f.cold".
+    static const QRegularExpression plainClone(QStringLiteral(
+        "(\\.(?:constprop|isra|part|cold|lto_priv|localalias|clone|specialized)(?:\\.\\d+)*)+$"));
+    name.remove(plainClone);
+    return name;
+}
+
 namespace {
 
 QString demangled(const char* name) {
@@ -23,10 +35,10 @@ QString demangled(const char* name) {
     if (status == 0 && plain) {
         QString result = QString::fromUtf8(plain);
         std::free(plain);
-        return result;
+        return withoutCloneSuffixes(result);
     }
     std::free(plain);
-    return QString::fromUtf8(name);
+    return withoutCloneSuffixes(QString::fromUtf8(name));
 }
 
 #ifdef PELLORAN_HAVE_LIBDW

@@ -32,6 +32,10 @@ private:
     std::unique_ptr<Impl> d;
 };
 
+// A function name without the suffixes an optimising compiler gives the copies
+// it makes of a function ("[clone .constprop.0]", ".part.0", ".cold").
+QString withoutCloneSuffixes(QString name);
+
 // A code address as the report prints it: upper-case hex, the pointer's width.
 QString formatCodeAddress(std::uintptr_t address);
 

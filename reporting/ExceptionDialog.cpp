@@ -33,10 +33,14 @@ QString& installedCrashFile() {
     return path;
 }
 
-// The position of the caller in our own source, as the debug information has it.
-__attribute__((noinline)) SourceLocation currentPosition(AddressResolver& resolver) {
-    const auto ret = reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
-    return resolver.resolve(ExceptionTracking::callSiteOf(ret));
+// Where the error was raised: the innermost entry of its stack in our own
+// source (an error raised inside a library is placed at our call into it);
+// failing that, whatever is known of the innermost entry.
+SourceLocation raisingPlace(const QList<ResolvedFrame>& frames) {
+    for (const ResolvedFrame& f : frames)
+        if (f.where.line > 0)
+            return f.where;
+    return frames.isEmpty() ? SourceLocation{} : frames.front().where;
 }
 
 QLabel* wrappedLabel(const QString& text, QWidget* parent, const char* name) {
@@ -153,8 +157,14 @@ TExceptionDialog::TExceptionDialog(QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowModality(Qt::ApplicationModal);
     setFixedSize(400, 358);
+    QFont dialogFont(QStringLiteral("MS Sans Serif"));
+    dialogFont.setStyleHint(QFont::SansSerif);
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
 
     header->setObjectName(QStringLiteral("header"));
+    // A layout gives the header no height of its own.
+    header->setFixedHeight(TzevWizHeader::kHeight);
     header->SetCaption(QStringLiteral("Pelloran Error"));
     header->SetPicture(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32));
     header->setPictureVisible(true);
@@ -185,7 +195,8 @@ TExceptionDialog::TExceptionDialog(QWidget* parent)
     page->addWidget(header);
     auto* body = new QVBoxLayout;
     body->setContentsMargins(4, 6, 3, 6);
-    body->setSpacing(6);
+    // Tight enough that the texts keep their full height in the fixed 400 x 358.
+    body->setSpacing(4);
     page->addLayout(body);
     body->addWidget(lblApology);
     body->addWidget(lblPleaseTell);
@@ -274,37 +285,45 @@ void TExceptionDialog::UMCreateDetails() {
     guarded([this] { CreateDetails(); });
 }
 
-QStringList TExceptionDialog::stackLines() {
+QList<ResolvedFrame> TExceptionDialog::resolvedStack() {
     AddressResolver resolver;
-    QStringList lines;
+    QList<ResolvedFrame> frames;
     if (crash_) {
-        for (const FaultHandler::CrashFrame& f : crash_->frames)
-            lines << stackLine(f.address, resolver.resolveInModule(f.module, f.offset,
-                                                                   f.module == crash_->executable));
+        // The program file may have been rebuilt since it failed: its own
+        // addresses are looked up only in the very build that wrote them.
+        const bool sameBuild = FaultHandler::isSameBuild(*crash_);
+        for (const FaultHandler::CrashFrame& f : crash_->frames) {
+            const bool own = f.module == crash_->executable;
+            frames.append({f.address, own && !sameBuild
+                                          ? SourceLocation{}
+                                          : resolver.resolveInModule(f.module, f.offset, own)});
+        }
     } else if (record_) {
         for (std::uintptr_t address : record_->frames)
-            lines << stackLine(address, resolver.resolve(address));
+            frames.append({address, resolver.resolve(address)});
     }
-    return lines;
+    return frames;
 }
 
 void TExceptionDialog::CreateDetails() {
     WaitCursor wait;
     detailsCreated_ = true;
+    const QList<ResolvedFrame> stack = resolvedStack();
     QStringList lines;
-    {
-        AddressResolver resolver;
-        lines << QStringLiteral("File: ") + currentPosition(resolver).file;
-        lines << QStringLiteral("Module: ") + currentPosition(resolver).unit;
-        lines << QStringLiteral("Procedure: ") + currentPosition(resolver).procedure;
-        lines << QStringLiteral("Line: ") + QString::number(currentPosition(resolver).line);
-        lines << QString();
-    }
+    const SourceLocation raised = raisingPlace(stack);
+    lines << QStringLiteral("File: ") + raised.file;
+    lines << QStringLiteral("Module: ") + raised.unit;
+    lines << QStringLiteral("Procedure: ") + raised.procedure;
+    lines << QStringLiteral("Line: ") + QString::number(raised.line);
+    lines << QString();
+    QStringList stackText;
+    for (const ResolvedFrame& f : stack)
+        stackText << stackLine(f.address, f.where);
     // Without a record (nothing was thrown in this thread) the block has no entries.
     const QDateTime generated = crash_    ? crash_->time
                                 : record_ ? record_->time
                                           : QDateTime::currentDateTime();
-    lines << ProblemReport::stackBlock(generated, stackLines());
+    lines << ProblemReport::stackBlock(generated, stackText);
     lines << ProblemReport::focusBlock(LastActiveControl.data());
     lines << ProblemReport::systemBlock();
     ReportLines << lines;

@@ -2,6 +2,7 @@
 // The central handler for errors nothing else handled, and its problem report
 // dialog: an apology, a diagnostic report built after the dialog has painted,
 // and the choice to send the report to our report service or discard it.
+#include "reporting/AddressResolver.h"
 #include "reporting/ExceptionTracking.h"
 #include "reporting/FaultHandler.h"
 
@@ -20,8 +21,15 @@ class QPushButton;
 class TzevWizHeader;
 class ReportServiceClient;
 
+// A stack entry with what its address resolved to.
+struct ResolvedFrame {
+    std::uintptr_t address = 0;
+    SourceLocation where;
+};
+
 // Called by the start-up before anything else: records a stack at every
-// throw, installs the fault handlers and makes the dialog the central handler.
+// throw, installs the crash handlers (processor faults, abort and qFatal,
+// std::terminate) and makes the dialog the central handler.
 void installProblemReporting();
 
 // Called by the start-up once the application object exists: shows the
@@ -85,7 +93,7 @@ protected:
 private:
     void FormShow();
     void UMCreateDetails();
-    QStringList stackLines();
+    QList<ResolvedFrame> resolvedStack();
 
     std::optional<ExceptionTracking::StackRecord> record_;
     std::optional<FaultHandler::CrashRecord> crash_;

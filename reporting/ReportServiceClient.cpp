@@ -1,5 +1,6 @@
 #include "reporting/ReportServiceClient.h"
 
+#include "data/ProgramIni.h"
 #include "widgets/WaitCursor.h"
 
 #include <QCursor>
@@ -20,11 +21,12 @@ const QString kEncodingNs = QStringLiteral("http://schemas.xmlsoap.org/soap/enco
 const QString kXsdNs = QStringLiteral("http://www.w3.org/2001/XMLSchema");
 const QString kXsiNs = QStringLiteral("http://www.w3.org/2001/XMLSchema-instance");
 
-QUrl& wsdlLocation() {
-    // Our maker's report host; the path is the one the service publishes.
-    static QUrl url(
-        QStringLiteral("https://reports.pelloran.example/Scripts/uSOAP.dll/wsdl/IErrorReporter"));
-    return url;
+bool isHttps(const QUrl& url) {
+    return url.isValid() && url.scheme() == QLatin1String("https") && !url.host().isEmpty();
+}
+
+QString secondsText(int ms) {
+    return QString::number((ms + 999) / 1000);
 }
 
 // Writes text so that every character, CR included, reaches the reader as is:
@@ -53,11 +55,20 @@ void writeParameter(QXmlStreamWriter& xml, const QString& name, const QString& t
 
 } // namespace
 
-QUrl defaultWsdlLocation() {
-    return wsdlLocation();
+QUrl builtInWsdlLocation() {
+    // Our maker's report host; the path is the one the service publishes.
+    return QUrl(
+        QStringLiteral("https://reports.pelloran.example/Scripts/uSOAP.dll/wsdl/IErrorReporter"));
 }
-void setDefaultWsdlLocation(const QUrl& location) {
-    wsdlLocation() = location;
+
+QUrl configuredWsdlLocation(const QString& programFolder) {
+    QString text = qEnvironmentVariable(kEnvironmentVariable).trimmed();
+    if (text.isEmpty())
+        text = ProgramIni::inFolder(programFolder)
+                   .value(QString::fromLatin1(kIniKey))
+                   .value_or(QString());
+    // A value that is no https address is kept: sending then says so.
+    return text.isEmpty() ? builtInWsdlLocation() : QUrl(text, QUrl::StrictMode);
 }
 
 QByteArray buildReportErrorEnvelope(int productID, const QString& version, const QString& company,
@@ -107,13 +118,11 @@ QUrl endpointFromWsdl(const QByteArray& wsdl, const QUrl& location, const QStrin
             else if (inService && inPort && name == QLatin1String("address")) {
                 const QUrl endpoint =
                     location.resolved(QUrl(attrs.value(QLatin1String("location")).toString()));
-                const QString scheme = endpoint.scheme();
-                if (!endpoint.isValid() ||
-                    (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+                if (!isHttps(endpoint))
                     throw ReportServiceError(
-                        QStringLiteral(
-                            "The service description gives an unusable address for port %1")
-                            .arg(port));
+                        QStringLiteral("The problem report service names an address that is not "
+                                       "an https address (%1); nothing was sent")
+                            .arg(endpoint.toDisplayString()));
                 return endpoint;
             }
         } else if (token == QXmlStreamReader::EndElement) {
@@ -179,36 +188,64 @@ int parseReportErrorResponse(const QByteArray& response) {
 
 ReportServiceClient::ReportServiceClient(QObject* parent)
     : QObject(parent)
-    , WSDLLocation(ErrorReporterService::defaultWsdlLocation())
+    , WSDLLocation(ErrorReporterService::configuredWsdlLocation())
     , network_(new QNetworkAccessManager(this)) {}
 
 ReportServiceClient::~ReportServiceClient() = default;
 
-QByteArray ReportServiceClient::transfer(QNetworkRequest request, const QByteArray* postBody) {
+QByteArray ReportServiceClient::transfer(QNetworkRequest request, const QByteArray* postBody,
+                                         const QDeadlineTimer& deadline) {
+    const auto timeOut = [this] {
+        return ReportServiceError(
+            QStringLiteral("The problem report service did not answer within %1 seconds")
+                .arg(ErrorReporterService::secondsText(TimeoutMs)));
+    };
+    if (deadline.hasExpired())
+        throw timeOut();
     request.setHeader(QNetworkRequest::UserAgentHeader, ErrorReporterService::kUserAgent);
     // Certificate errors are not ignored: a report is sent to the real host or not at all.
     QNetworkReply* reply = postBody ? network_->post(request, *postBody) : network_->get(request);
     std::unique_ptr<QNetworkReply> owner(reply);
+    // The answer is taken as it arrives, so no more than the cap is ever held.
+    reply->setReadBufferSize(64 * 1024);
 
     QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
+    QTimer timer;
+    timer.setSingleShot(true);
     bool timedOut = false;
+    bool tooLarge = false;
+    QByteArray body;
+    const auto take = [&] {
+        if (tooLarge)
+            return;
+        body += reply->read(ErrorReporterService::kMaxAnswerBytes + 1 - body.size());
+        const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (body.size() > ErrorReporterService::kMaxAnswerBytes ||
+            (announced.isValid() &&
+             announced.toLongLong() > ErrorReporterService::kMaxAnswerBytes)) {
+            tooLarge = true;
+            reply->abort();
+        }
+    };
+    connect(reply, &QNetworkReply::metaDataChanged, &loop, take);
+    connect(reply, &QNetworkReply::readyRead, &loop, take);
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    connect(&deadline, &QTimer::timeout, &loop, [&] {
+    connect(&timer, &QTimer::timeout, &loop, [&] {
         timedOut = true;
         reply->abort();
     });
     if (!reply->isFinished()) {
-        deadline.start(TimeoutMs);
+        timer.start(int(std::max<qint64>(deadline.remainingTime(), 1)));
         // Paint events still run, so the window is not frozen; input waits.
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     if (timedOut)
+        throw timeOut();
+    take();
+    if (tooLarge)
         throw ReportServiceError(
-            QStringLiteral("The problem report service did not answer within %1 seconds")
-                .arg(TimeoutMs / 1000));
-    const QByteArray body = reply->readAll();
+            QStringLiteral("The problem report service sent more than %1 MiB; it was not read")
+                .arg(ErrorReporterService::kMaxAnswerBytes / (1024 * 1024)));
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     // A SOAP fault comes with status 500 and the fault in the body.
     if (postBody && status == 500 && body.contains("Fault"))
@@ -226,9 +263,15 @@ QByteArray ReportServiceClient::transfer(QNetworkRequest request, const QByteArr
 int ReportServiceClient::ReportError(int ProductID, const QString& Version, const QString& Company,
                                      const QString& Email, const QString& UserMessage,
                                      const QString& Report) {
+    if (!ErrorReporterService::isHttps(WSDLLocation))
+        throw ReportServiceError(
+            QStringLiteral("The address of the problem report service is not an https address "
+                           "(%1); nothing was sent")
+                .arg(WSDLLocation.toDisplayString()));
     const WaitCursor wait;
+    const QDeadlineTimer deadline(TimeoutMs);
 
-    const QByteArray wsdl = transfer(QNetworkRequest(WSDLLocation), nullptr);
+    const QByteArray wsdl = transfer(QNetworkRequest(WSDLLocation), nullptr, deadline);
     const QUrl endpoint = ErrorReporterService::endpointFromWsdl(wsdl, WSDLLocation, Service, Port);
 
     QNetworkRequest request(endpoint);
@@ -236,5 +279,5 @@ int ReportServiceClient::ReportError(int ProductID, const QString& Version, cons
     request.setRawHeader("SOAPAction", '"' + ErrorReporterService::kSoapAction.toUtf8() + '"');
     const QByteArray envelope = ErrorReporterService::buildReportErrorEnvelope(
         ProductID, Version, Company, Email, UserMessage, Report);
-    return ErrorReporterService::parseReportErrorResponse(transfer(request, &envelope));
+    return ErrorReporterService::parseReportErrorResponse(transfer(request, &envelope, deadline));
 }

@@ -5,6 +5,7 @@
 #include "data/Errors.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -25,11 +26,21 @@ inline const QString kSoapAction =
 inline const QString kServiceName = QStringLiteral("IErrorReporterservice");
 inline const QString kPortName = QStringLiteral("IErrorReporterPort");
 inline const QByteArray kUserAgent = QByteArrayLiteral("Pelloran SOAP client/2.0");
+// One budget for the whole send: the description and the call.
 inline constexpr int kTimeoutMs = 30000;
+// The most read from the service in one answer.
+inline constexpr qint64 kMaxAnswerBytes = 1024 * 1024;
 
-// Where the service description is fetched from; tests point it elsewhere.
-QUrl defaultWsdlLocation();
-void setDefaultWsdlLocation(const QUrl& location);
+// The setting that names the service description: the environment variable
+// wins over the key in pelloran.ini beside the program.
+inline constexpr const char* kEnvironmentVariable = "PELLORAN_REPORT_SERVICE";
+inline constexpr const char* kIniKey = "report-service";
+
+// Our own service's description, used when nothing else is set.
+QUrl builtInWsdlLocation();
+// The description's address as set for this copy of the program (see above);
+// `programFolder` empty means the folder of the running program.
+QUrl configuredWsdlLocation(const QString& programFolder = QString());
 
 // The request envelope, UTF-8. Line breaks in the values are kept as written
 // (CR characters are written as character references so they survive).
@@ -37,7 +48,8 @@ QByteArray buildReportErrorEnvelope(int productID, const QString& version, const
                                     const QString& email, const QString& userMessage,
                                     const QString& report);
 // The endpoint of the given service and port in a service description,
-// resolved against the description's own address.
+// resolved against the description's own address; anything but an https
+// address is refused.
 QUrl endpointFromWsdl(const QByteArray& wsdl, const QUrl& wsdlLocation, const QString& service,
                       const QString& port);
 // The integer result of a response envelope; a SOAP fault raises its message.
@@ -54,7 +66,9 @@ public:
 
 // The remote interface object of one problem report dialog. Each call fetches
 // the service description first, finds the endpoint, and posts the request;
-// the caller waits (wait cursor, user input held back) up to the time-out.
+// the caller waits (wait cursor, user input held back) up to the time-out,
+// which the two transfers share. Only https is spoken, and certificates are
+// checked.
 class ReportServiceClient : public QObject, public IErrorReporter {
     Q_OBJECT
 public:
@@ -71,6 +85,7 @@ public:
                     const QString& Report) override;
 
 private:
-    QByteArray transfer(QNetworkRequest request, const QByteArray* postBody);
+    QByteArray transfer(QNetworkRequest request, const QByteArray* postBody,
+                        const QDeadlineTimer& deadline);
     QNetworkAccessManager* network_;
 };

@@ -17,6 +17,11 @@ TfrmViewErrorReport::TfrmViewErrorReport(QWidget* owner)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(428, 184);
+    // A window does not take its owner's font; the viewer has its own.
+    QFont dialogFont(QStringLiteral("MS Sans Serif"));
+    dialogFont.setStyleHint(QFont::SansSerif);
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
 
     lblReport->setObjectName(QStringLiteral("lblReport"));
     lblReport->setGeometry(6, 6, 200, 16);

@@ -14,6 +14,7 @@
 #include "schedule/UserSettings.h"
 #include "schedule/WebPages.h"
 #include "users/AboutForm.h"
+#include "users/ChangePassword.h"
 #include "users/Options.h"
 #include "widgets/DataGrid.h"
 #include "widgets/ErrorHandling.h"
@@ -43,9 +44,6 @@ TfrmProjectSchedule::TfrmProjectSchedule(QWidget* parent)
     : QMainWindow(parent) {
     setObjectName(QStringLiteral("frmProjectSchedule"));
     setWindowTitle(QStringLiteral("Pelloran"));
-    QFont f(QStringLiteral("Arial"));
-    f.setPointSize(8);
-    setFont(f);
     resize(kDesignWidth, kDesignHeight);
     createCommands();
     FormCreate();
@@ -94,6 +92,7 @@ void TfrmProjectSchedule::createCommands() {
     btnFeaturesList = make("btnFeaturesList", "&Manage Features...", "Manage Features");
     btnDeleteProject = make("btnDeleteProject", "&Delete Project", "Delete Project");
     btnOptions = make("btnOptions", "&Options...", "Options");
+    btnChangePassword = make("btnChangePassword", "Change My &Password...", "Change My Password");
     btnContents =
         make("btnContents", "&Help Contents", "Help Contents", {QKeySequence(Qt::Key_F1)});
     btnCheckForUpdate = make("btnCheckForUpdate", "&Check for Update...", "Check for Update");
@@ -144,6 +143,7 @@ void TfrmProjectSchedule::createCommands() {
     on(btnFeaturesList, &TfrmProjectSchedule::btnFeaturesListClick);
     on(btnDeleteProject, &TfrmProjectSchedule::btnDeleteProjectClick);
     on(btnOptions, &TfrmProjectSchedule::btnOptionsClick);
+    on(btnChangePassword, &TfrmProjectSchedule::btnChangePasswordClick);
     on(btnContents, &TfrmProjectSchedule::btnContentsClick);
     on(btnCheckForUpdate, &TfrmProjectSchedule::btnCheckForUpdateClick);
     on(btnZevWebsite, &TfrmProjectSchedule::btnZevWebsiteClick);
@@ -177,7 +177,7 @@ void TfrmProjectSchedule::createMenusAndToolbars() {
     projects->addActions({btnAddProject, btnEditProject, btnFeaturesList, cmbProjectAction});
     projects->addSeparator();
     projects->addAction(btnDeleteProject);
-    menuBar()->addMenu(QStringLiteral("&Tools"))->addAction(btnOptions);
+    menuBar()->addMenu(QStringLiteral("&Tools"))->addActions({btnOptions, btnChangePassword});
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addActions({btnContents, btnCheckForUpdate, btnZevWebsite});
     help->addSeparator();
@@ -340,10 +340,17 @@ void TfrmProjectSchedule::showEvent(QShowEvent* event) {
 }
 
 void TfrmProjectSchedule::closeEvent(QCloseEvent* event) {
+    // Settings that cannot be stored must not keep the program from ending:
+    // the first failure is shown and keeps the window, the next close goes.
+    if (settingsStoreFailed_) {
+        event->accept();
+        return;
+    }
     try {
         FormClose();
         event->accept();
     } catch (...) {
+        settingsStoreFailed_ = true;
         event->ignore();
         ErrorHandling::handleUnexpected(std::current_exception());
     }
@@ -423,6 +430,10 @@ void TfrmProjectSchedule::btnDeleteProjectClick() {
 
 void TfrmProjectSchedule::btnOptionsClick() {
     ShowOptions(*this, this);
+}
+
+void TfrmProjectSchedule::btnChangePasswordClick() {
+    changeMyPassword(this);
 }
 
 bool TfrmProjectSchedule::sideBarVisible() const {

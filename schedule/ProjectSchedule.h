@@ -66,6 +66,7 @@ public:
     QAction* btnFeaturesList = nullptr;
     QAction* btnDeleteProject = nullptr;
     QAction* btnOptions = nullptr;
+    QAction* btnChangePassword = nullptr; // every logged-in user, administrator or not
     QAction* btnContents = nullptr;
     QAction* btnCheckForUpdate = nullptr;
     QAction* btnZevWebsite = nullptr;
@@ -113,7 +114,8 @@ private:
     void FormCreate();
     void FormDestroy();
     void FormShow();
-    // Stores the user's window settings; an error keeps the window open.
+    // Stores the user's window settings. An error is shown and keeps the
+    // window open once; the next close then ends without storing.
     void FormClose();
     // Applies the user's stored window settings at creation and the grid
     // layout when first shown.
@@ -132,6 +134,7 @@ private:
     void btnFeaturesListClick();
     void btnDeleteProjectClick();
     void btnOptionsClick();
+    void btnChangePasswordClick();
     void btnContentsClick();
     void btnCheckForUpdateClick();
     void btnZevWebsiteClick();
@@ -145,4 +148,5 @@ private:
     void btnCopyToClipboardClick();
 
     bool shown_ = false;
+    bool settingsStoreFailed_ = false; // a close that failed to store lets the next one go
 };

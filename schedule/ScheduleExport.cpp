@@ -17,6 +17,7 @@
 #include <xlsxwriter.h>
 
 #include <cerrno>
+#include <locale.h> // newlocale, uselocale
 #include <memory>
 
 namespace ScheduleExport {
@@ -111,6 +112,35 @@ struct WorkbookCloser {
         if (wb)
             workbook_close(wb);
     }
+};
+
+// The workbook writer prints its numbers (cell values, column widths) with the
+// C library, which follows the process's numeric locale: on a desktop with a
+// decimal comma it would write "2,5", which no spreadsheet reads as a number.
+// While a workbook is made, this thread uses the C conventions for numbers.
+class CNumericLocale {
+public:
+    CNumericLocale() {
+        if (locale_t base = duplocale(uselocale(locale_t(nullptr)))) {
+            c_ = newlocale(LC_NUMERIC_MASK, "C", base);
+            if (!c_)
+                freelocale(base);
+        }
+        if (c_)
+            previous_ = uselocale(c_);
+    }
+    ~CNumericLocale() {
+        if (c_) {
+            uselocale(previous_);
+            freelocale(c_);
+        }
+    }
+    CNumericLocale(const CNumericLocale&) = delete;
+    CNumericLocale& operator=(const CNumericLocale&) = delete;
+
+private:
+    locale_t c_ = locale_t(nullptr);
+    locale_t previous_ = locale_t(nullptr);
 };
 
 void check(lxw_error err) {
@@ -324,6 +354,7 @@ Snapshot snapshot(const DataGrid& grid) {
 // ---------------------------------------------------------------- formats
 
 QByteArray toXlsx(const Snapshot& grid, const QString& title) {
+    const CNumericLocale cNumbers; // outlives the workbook, which writes when closed
     // The writer works on files; it writes into a private folder first and the
     // finished workbook is then saved beside the target like every format.
     QTemporaryDir dir;

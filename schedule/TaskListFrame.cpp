@@ -61,9 +61,6 @@ TfraTaskList::TfraTaskList(TdmProjects& projects, QWidget* parent)
     : QFrame(parent)
     , projects_(projects) {
     setObjectName(QStringLiteral("fraTaskList"));
-    QFont f(QStringLiteral("Arial"));
-    f.setPointSize(8);
-    setFont(f);
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
     gridSchedule = new DataGrid(this);

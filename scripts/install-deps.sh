@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-qpa-plugins libgl-dev
   libsqlcipher-dev sqlcipher sqlite3
   libsodium-dev libxlsxwriter-dev libdw-dev libelf-dev
-  fonts-dejavu-core xvfb xdotool xauth poppler-utils unzip imagemagick python3
+  fonts-dejavu-core xvfb xdotool x11-utils xauth poppler-utils unzip imagemagick python3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,10 +1,12 @@
 #include "users/AboutForm.h"
 
+#include "data/GlobalData.h"
 #include "version.h"
 #include "widgets/CrispPixmap.h"
 #include "widgets/DialogFlags.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QLinearGradient>
@@ -91,6 +93,17 @@ TfrmAbout::TfrmAbout(QWidget* parent)
     lnkWebsite = makeLink(this, websiteUrl().host(), websiteUrl(), "lnkWebsite");
     lnkWebsite->setGeometry(x + 12, 164, w - 12, 17);
 
+    // Where this copy keeps its data: beside the program, in the person's own
+    // data folder, or where --data or PELLORAN_DATA pointed.
+    labDataCaption = new QLabel(QStringLiteral("Data folder:"), this);
+    labDataCaption->setObjectName(QStringLiteral("labDataCaption"));
+    labDataCaption->setGeometry(x, 188, w, 17);
+    labDataFolder = new QLabel(this);
+    labDataFolder->setObjectName(QStringLiteral("labDataFolder"));
+    labDataFolder->setTextFormat(Qt::PlainText);
+    labDataFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    labDataFolder->setGeometry(x + 12, 206, w - 12, 17);
+
     auto* rule = new QFrame(this);
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);
@@ -118,6 +131,11 @@ TfrmAbout::~TfrmAbout() = default;
 void TfrmAbout::FormCreate() {
     labVersion->setText(
         labVersion->text().replace(QStringLiteral("%s"), QStringLiteral(PELLORAN_FILE_VERSION)));
+    const QString folder =
+        dmGlobals ? QDir::toNativeSeparators(dmGlobals->dataFolder()) : QString();
+    labDataFolder->setToolTip(folder);
+    labDataFolder->setText(
+        labDataFolder->fontMetrics().elidedText(folder, Qt::ElideMiddle, labDataFolder->width()));
 }
 
 QPixmap TfrmAbout::productPicture() {

@@ -1,6 +1,6 @@
 #pragma once
-// The About box: product name, the program's file version, and links to the
-// support address and the web site.
+// The About box: product name, the program's file version, links to the
+// support address and the web site, and the data folder in use.
 #include <QDialog>
 #include <QUrl>
 
@@ -27,6 +27,8 @@ public:
     QLabel* lnkSupport = nullptr;
     QLabel* labWebCaption = nullptr;
     QLabel* lnkWebsite = nullptr;
+    QLabel* labDataCaption = nullptr;
+    QLabel* labDataFolder = nullptr; // the folder itself, shortened in the middle when long
     QLabel* labCopyright = nullptr;
     QLabel* labRights = nullptr;
     QPushButton* btnOK = nullptr;

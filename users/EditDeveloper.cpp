@@ -1,6 +1,7 @@
 #include "users/EditDeveloper.h"
 
 #include "data/Dataset.h"
+#include "data/EditRules.h"
 #include "data/GlobalData.h"
 #include "data/Passwords.h"
 #include "widgets/DialogFlags.h"
@@ -145,12 +146,40 @@ void TfrmEditDeveloper::btnOKClick() {
         txtName->setFocus();
         return;
     }
+    const bool adding = dbDevelopers->state() == DbDataset::State::Insert;
+    const int developerID = adding ? 0 : dbDevelopers->fieldByName(kIdField).asInteger();
+    // The flag as it will be stored: only an administrator changes it.
+    const bool admin = dmGlobals->CurrentUserIsAdmin ? cbAdministrator->isChecked()
+                       : adding                      ? false
+                                                     : loadedAdmin_;
+    DbConnection& conn = dbDevelopers->connection();
+    QString refusal;
+    QWidget* refused = nullptr;
     try {
-        storeControls();
-        dbDevelopers->post();
+        // The checks and the save in one write, so another copy of the program
+        // cannot take the login name or the last administrator in between.
+        DbConnection::Transaction tx(conn);
+        refusal = refuseLoginName(conn, developerID, txtLogin->text());
+        if (!refusal.isEmpty()) {
+            refused = txtLogin;
+        } else {
+            refusal = refuseAdministratorChange(conn, developerID, admin);
+            if (!refusal.isEmpty())
+                refused = cbAdministrator;
+        }
+        if (!refused) {
+            storeControls();
+            dbDevelopers->post();
+            tx.commit();
+        }
     } catch (...) {
         // A failed save (a row locked elsewhere) keeps the dialog open on the pending row.
         ErrorHandling::handleUnexpected(std::current_exception());
+        return;
+    }
+    if (refused) {
+        Msg::information(this, refusal);
+        refused->setFocus();
         return;
     }
     accept();

@@ -1,7 +1,9 @@
 #pragma once
 // The user dialog: adds one user or edits one user of the Developers table.
 // Passwords are kept as hashes; the password box starts empty and, when left
-// empty while editing, the stored hash stays as it is.
+// empty while editing, the stored hash stays as it is. A login name the login
+// could not tell from another user's, and taking the administrator flag from
+// the last administrator, are refused (data/EditRules.h).
 #include <QDialog>
 #include <memory>
 

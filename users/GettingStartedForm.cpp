@@ -1,5 +1,6 @@
 #include "users/GettingStartedForm.h"
 
+#include "data/EditRules.h"
 #include "data/GlobalData.h"
 #include "data/Passwords.h"
 #include "data/ProjectData.h"
@@ -243,28 +244,45 @@ void TfrmGettingStarted::btnFinishPressed() {
         btnFinishClick();
     } catch (...) {
         ErrorHandling::handleUnexpected(std::current_exception());
-        // Without a stored administrator nobody could log in: stay open so the
-        // user can try again or cancel.
-        if (result() != QDialog::Accepted)
-            return;
     }
-    accept();
+    // Without a stored administrator nobody could log in: the wizard stays
+    // open so the user can try again or cancel.
+    if (result() == QDialog::Accepted)
+        accept();
 }
 
 void TfrmGettingStarted::btnFinishClick() {
     DbTable* users = dmGlobals->dbUsers;
+    DbConnection& conn = users->connection();
+    QString refusal;
     try {
-        users->append();
-        users->fieldByName(QStringLiteral("LoginName")).setAsString(txtLoginName->text());
-        users->fieldByName(QStringLiteral("Name")).setAsString(txtFullName->text());
-        users->fieldByName(QStringLiteral("Password"))
-            .setAsString(hashPassword(txtPassword->text()));
-        users->fieldByName(QStringLiteral("IsAdmin")).setAsBoolean(true);
-        users->post();
+        // Another copy of the program may have set up the same data folder
+        // meanwhile; the login could not tell two users of one name apart.
+        DbConnection::Transaction tx(conn);
+        refusal = refuseLoginName(conn, 0, txtLoginName->text());
+        if (refusal.isEmpty()) {
+            users->append();
+            users->fieldByName(QStringLiteral("LoginName")).setAsString(txtLoginName->text());
+            users->fieldByName(QStringLiteral("Name")).setAsString(txtFullName->text());
+            users->fieldByName(QStringLiteral("Password"))
+                .setAsString(hashPassword(txtPassword->text()));
+            users->fieldByName(QStringLiteral("IsAdmin")).setAsBoolean(true);
+            users->post();
+            tx.commit();
+        }
     } catch (...) {
         cancelPending(users);
         setResult(QDialog::Rejected);
         throw;
+    }
+    if (!refusal.isEmpty()) {
+        setResult(QDialog::Rejected);
+        Msg::information(this, refusal);
+        pcWizard->setCurrentIndex(pgAdminUser);
+        UpdateButtons();
+        txtLoginName->setFocus();
+        txtLoginName->selectAll();
+        return;
     }
     const int developerID = users->fieldByName(QStringLiteral("Developer ID")).asInteger();
 

@@ -80,7 +80,6 @@ TfrmOptions::TfrmOptions(IOptionsTarget& target, QWidget* parent)
     , target_(target) {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Options"));
-    setFont(QFont(QStringLiteral("Arial"), 8));
     setFixedSize(kClientWidth, kClientHeight);
 
     tvOptions = new QTreeWidget(this);

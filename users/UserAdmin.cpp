@@ -2,6 +2,7 @@
 
 #include "data/DataChangeWatcher.h"
 #include "data/Dataset.h"
+#include "data/EditRules.h"
 #include "data/GlobalData.h"
 #include "users/EditDeveloper.h"
 #include "widgets/ErrorHandling.h"
@@ -91,9 +92,25 @@ bool UserAdmin::btnDeleteUserClick() {
         Msg::information(owner_, QStringLiteral("You cannot delete the only user."));
         return false;
     }
-    if (!Msg::confirm(owner_, QStringLiteral("Are you sure you want to delete this user?")))
+    // Without an administrator nobody could manage users any more.
+    DbConnection& conn = users->connection();
+    const int developerID = users->fieldByName(QStringLiteral("Developer ID")).asInteger();
+    QString refusal = refuseUserDelete(conn, developerID);
+    if (refusal.isEmpty()) {
+        if (!Msg::confirm(owner_, QStringLiteral("Are you sure you want to delete this user?")))
+            return false;
+        // Asked again in the write: another copy may have demoted the others meanwhile.
+        DbConnection::Transaction tx(conn);
+        refusal = refuseUserDelete(conn, developerID);
+        if (refusal.isEmpty()) {
+            users->deleteRecord();
+            tx.commit();
+        }
+    }
+    if (!refusal.isEmpty()) {
+        Msg::information(owner_, refusal);
         return false;
-    users->deleteRecord();
+    }
     emit usersChanged();
     return true;
 }

@@ -1,5 +1,6 @@
 #include "widgets/DataGrid.h"
 
+#include "data/Dataset.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/GridColumnChooser.h"
 #include "widgets/GridGroupModel.h"
@@ -41,6 +42,8 @@ DataGrid::DataGrid(QWidget* parent)
     filterCheck_->setChecked(true);
     filterCheck_->setToolTip(tr("Switch the filter on or off"));
     filterLabel_ = new QLabel(filterPanel_);
+    // The filter names values out of the rows: shown as typed, never as markup.
+    filterLabel_->setTextFormat(Qt::PlainText);
     lay->addWidget(filterClear_);
     lay->addWidget(filterCheck_);
     lay->addWidget(filterLabel_, 1);
@@ -414,17 +417,19 @@ QString DataGrid::displayText(const QString& field, const QVariant& value) const
     const auto kind = c < 0 ? GridDisplayKind::Text : columns_.at(c).kind;
     if (kind == GridDisplayKind::Icon || value.isNull() || !value.isValid())
         return {};
+    // Numbers read as the data layer writes them (history lines, the editor):
+    // general form, the user's decimal separator, no digit grouping.
     switch (value.typeId()) {
     case QMetaType::Double:
     case QMetaType::Float:
-        return QLocale().toString(value.toDouble(), 'g', 15);
+        return DbField::textOf(FieldKind::Float, value.toDouble());
     case QMetaType::QDateTime:
         return QLocale().toString(value.toDateTime(), QLocale::ShortFormat);
     case QMetaType::QDate:
         return QLocale().toString(value.toDate(), QLocale::ShortFormat);
     default:
         if (kind == GridDisplayKind::Number && value.canConvert<double>())
-            return QLocale().toString(value.toDouble(), 'g', 15);
+            return DbField::textOf(FieldKind::Float, value.toDouble());
         return value.toString();
     }
 }

@@ -454,6 +454,23 @@ void DataGrid::moveFocus(int delta) {
     setFocusRow(last);
 }
 
+bool DataGrid::event(QEvent* event) {
+    // Enter on a group row opens or closes the group. A window's shortcut on
+    // Enter (its edit command) would take the key first, so the grid claims it
+    // while a group row has the focus; on a data row the shortcut still runs.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (enter && plain && focusRow_ >= 0 && focusRow_ < int(rows_.size()) &&
+            rows_[size_t(focusRow_)].kind == RowKind::Group) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
 void DataGrid::keyPressEvent(QKeyEvent* event) {
     const int page = std::max(1, (bodyBottom() - bodyTop()) / std::max(1, rowLineHeight()));
     const auto* row =

@@ -7,6 +7,7 @@
 #include "data/ProjectData.h"
 #include "tests/common/Modal.h"
 #include "tests/common/TestRows.h"
+#include "widgets/ApplicationFont.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
 
@@ -33,6 +34,7 @@ struct EditingFixture {
 
     EditingFixture() {
         QLocale::setDefault(QLocale::c());
+        setApplicationFont(); // as the start-up sequence sets it
         QApplication::setApplicationDisplayName(QStringLiteral("Pelloran"));
         globals = std::make_unique<TdmGlobals>(dir.path());
         me = add(QStringLiteral("Developers"), {{"LoginName", "me"}, {"Name", "Mia Example"}});

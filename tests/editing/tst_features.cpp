@@ -1,6 +1,7 @@
 // The features list and the feature dialog driven through their event loops:
 // listing the current project's features, add, edit, move to another project,
-// delete leaving the tasks, blank names, awkward names and incremental search.
+// delete refused while the feature has tasks, blank names, awkward names,
+// incremental search and other copies' changes while the list is open.
 #include "data/DataChangeWatcher.h"
 #include "editing/EditFeature.h"
 #include "editing/FeatureListForm.h"
@@ -39,8 +40,8 @@ private slots:
     void featureNameRules_data();
     void featureNameRules();
     void editingMovesTheFeatureAndItsTasks();
-    void deleteLeavesTasksAndHistory_data();
-    void deleteLeavesTasksAndHistory();
+    void deleteOnlyWithoutTasks_data();
+    void deleteOnlyWithoutTasks();
     void emptyListEditsAndDeletesNothing();
     void typingSearchesTheNames();
     void awkwardNamesShownExactly();
@@ -152,34 +153,58 @@ void TestFeatures::editingMovesTheFeatureAndItsTasks() {
     QVERIFY(f->scheduled().contains(task));
 }
 
-void TestFeatures::deleteLeavesTasksAndHistory_data() {
-    QTest::addColumn<bool>("yes");
-    QTest::newRow("Yes deletes the feature only") << true;
-    QTest::newRow("No deletes nothing") << false;
+void TestFeatures::deleteOnlyWithoutTasks_data() {
+    QTest::addColumn<int>("tasks");
+    QTest::addColumn<bool>("yes"); // the answer to the question, where it is asked
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("no task, Yes deletes") << 0 << true << "";
+    QTest::newRow("no task, No keeps") << 0 << false << "";
+    QTest::newRow("one task: refused")
+        << 1 << true << "Feature Billing still has 1 task. Move or delete it first.";
+    QTest::newRow("three tasks: refused")
+        << 3 << true << "Feature Billing still has 3 tasks. Move or delete them first.";
 }
 
-void TestFeatures::deleteLeavesTasksAndHistory() {
+// A feature with tasks would take them out of every schedule: it stays, with
+// its tasks and their history, until they are moved or deleted.
+void TestFeatures::deleteOnlyWithoutTasks() {
+    QFETCH(int, tasks);
     QFETCH(bool, yes);
-    const int task = f->addTask({{"Feature ID", f->billing}});
-    f->add(QStringLiteral("History"),
-           {{"Task ID", task}, {"Action Description", "Task added by x"}});
-    Msg::pushAnswer(yes ? Msg::Answer::Yes : Msg::Answer::No);
-    QVERIFY(whileModal<TfrmFeaturesList>([&] { ShowFeaturesList(f->billing); },
-                                         [&](TfrmFeaturesList* d) {
-                                             QTest::keyClick(d->gridFeatures, Qt::Key_Delete);
-                                             QCOMPARE(listed(d),
-                                                      yes ? QStringList{"Accounts"}
-                                                          : (QStringList{"Accounts", "Billing"}));
-                                         }));
+    QFETCH(QString, refusal);
+    QList<int> ids;
+    for (int i = 0; i < tasks; ++i) {
+        ids << f->addTask({{"Feature ID", f->billing}});
+        f->add(QStringLiteral("History"),
+               {{"Task ID", ids.last()}, {"Action Description", "Task added by x"}});
+    }
+    const bool deleted = refusal.isEmpty() && yes;
+    Msg::pushAnswer(!refusal.isEmpty() ? Msg::Answer::Ok
+                    : yes              ? Msg::Answer::Yes
+                                       : Msg::Answer::No);
+    QVERIFY(whileModal<TfrmFeaturesList>(
+        [&] { ShowFeaturesList(f->billing); },
+        [&](TfrmFeaturesList* d) {
+            QTest::keyClick(d->gridFeatures, Qt::Key_Delete);
+            QCOMPARE(listed(d),
+                     deleted ? QStringList{"Accounts"} : (QStringList{"Accounts", "Billing"}));
+        }));
     const QList<Msg::Shown> shown = Msg::takeShown();
     QCOMPARE(shown.size(), 1);
-    QCOMPARE(shown.constFirst().title, QStringLiteral("Confirm"));
-    QCOMPARE(shown.constFirst().text,
-             QStringLiteral("Are you sure you want to delete the Billing feature?"));
-    QCOMPARE(featureName(f->billing) == QStringLiteral("<gone>"), yes);
-    QVERIFY(f->row(QStringLiteral("Tasks"), QStringLiteral("Task ID"), task));
-    QCOMPARE(f->history(task).size(), 1);
-    QCOMPARE(f->scheduled().contains(task), !yes);
+    if (refusal.isEmpty()) {
+        QCOMPARE(shown.constFirst().title, QStringLiteral("Confirm"));
+        QCOMPARE(shown.constFirst().text,
+                 QStringLiteral("Are you sure you want to delete the Billing feature?"));
+    } else {
+        QCOMPARE(shown.constFirst().kind, Msg::Kind::Information);
+        QCOMPARE(shown.constFirst().text, refusal);
+    }
+    QCOMPARE(featureName(f->billing) == QStringLiteral("<gone>"), deleted);
+    for (int task : ids) {
+        QVERIFY(f->row(QStringLiteral("Tasks"), QStringLiteral("Task ID"), task));
+        QCOMPARE(f->history(task).size(), 1);
+        QVERIFY(f->scheduled().contains(task));
+    }
+    QVERIFY(f->errors.isEmpty());
 }
 
 void TestFeatures::emptyListEditsAndDeletesNothing() {

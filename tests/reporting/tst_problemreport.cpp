@@ -9,8 +9,10 @@
 #include "version.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
+#include "widgets/WizardHeader.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -62,6 +64,48 @@ qsizetype indexOf(const QStringList& lines, const QString& prefix, qsizetype fro
         if (lines[i].startsWith(prefix))
             return i;
     return -1;
+}
+
+// The line of crash_helper.cpp marked "fails: <mode>".
+int crashHelperLine(const QString& mode) {
+    QFile source(QStringLiteral(CRASH_HELPER_SOURCE));
+    if (!source.open(QIODevice::ReadOnly | QIODevice::Text))
+        return 0;
+    const QString mark = QStringLiteral("// fails: ") + mode;
+    for (int line = 1; !source.atEnd(); ++line)
+        if (QString::fromUtf8(source.readLine()).trimmed().endsWith(mark))
+            return line;
+    return 0;
+}
+
+// Runs crash_helper failing the given way, with its application data in
+// `dataHome`; returns the crash file it was to write.
+QString runCrashHelper(const QString& mode, const QString& dataHome, QProcess& child) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    env.insert(QStringLiteral("ASAN_OPTIONS"),
+               QStringLiteral("allow_user_segv_handler=1:detect_leaks=0"));
+    child.setProcessEnvironment(env);
+    child.start(QStringLiteral(CRASH_HELPER), {mode});
+    if (!child.waitForFinished(60000))
+        child.kill();
+    return dataHome + QStringLiteral("/Pelloran/crash-report.txt");
+}
+
+// The report the next start shows for the crash file under `dataHome`.
+QStringList reportAtNextStart(const QString& dataHome) {
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
+    const QString oldName = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("Pelloran"));
+    QStringList report;
+    whenDialogReady([&](TExceptionDialog* dlg) {
+        report = dlg->ReportLines;
+        dlg->btnDontSend->click();
+    });
+    showPendingCrashReport();
+    QCoreApplication::setApplicationName(oldName);
+    qunsetenv("XDG_DATA_HOME");
+    return report;
 }
 
 } // namespace
@@ -204,6 +248,79 @@ private slots:
         QCOMPARE(stackLine(0x1234, full), addr + QStringLiteral(" Unit.f()"));
     }
 
+    void cloneSuffixesAreLeftOut_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain") << "TdmProjects::ChangeTask(QString const&, QVariant const&)"
+                               << "TdmProjects::ChangeTask(QString const&, QVariant const&)";
+        QTest::newRow("constprop") << "(anonymous namespace)::throwKnown(QString const&) [clone "
+                                      ".constprop.0]"
+                                   << "(anonymous namespace)::throwKnown(QString const&)";
+        QTest::newRow("two clones") << "f(int) [clone .isra.0] [clone .cold]"
+                                    << "f(int)";
+        QTest::newRow("C name, part") << "helper.part.0"
+                                      << "helper";
+        QTest::newRow("C name, constprop and isra") << "helper.constprop.0.isra.0"
+                                                    << "helper";
+        QTest::newRow("C name, cold") << "helper.cold"
+                                      << "helper";
+        QTest::newRow("a dot that is no clone") << "file.name"
+                                                << "file.name";
+    }
+    void cloneSuffixesAreLeftOut() {
+        QFETCH(QString, name);
+        QFETCH(QString, shown);
+        QCOMPARE(withoutCloneSuffixes(name), shown);
+    }
+
+    void dialogLayoutFits() {
+        TExceptionDialog dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QCOMPARE(dlg.size(), QSize(400, 358));
+        QCOMPARE(dlg.font().family(), QStringLiteral("MS Sans Serif"));
+        QCOMPARE(dlg.font().pointSize(), 8);
+        QVERIFY(dlg.lblPleaseTell->font().bold());
+        QCOMPARE(dlg.lblPleaseTell->font().pointSize(), 8);
+
+        // The header strip across the top, its caption showing.
+        QCOMPARE(dlg.header->geometry(), QRect(0, 0, 400, 42));
+        auto* caption = dlg.header->findChild<QLabel*>(QStringLiteral("FCaptionLabel"));
+        QVERIFY(caption && caption->isVisible());
+        QCOMPARE(caption->text().trimmed(), QStringLiteral("Pelloran Error"));
+        QVERIFY(dlg.header->rect().contains(caption->geometry()));
+        QVERIFY(caption->height() >= caption->sizeHint().height());
+
+        const QList<QWidget*> controls{dlg.header,        dlg.lblApology,   dlg.lblPleaseTell,
+                                       dlg.lblReportInfo, dlg.lblSeeReport, dlg.lblReportLink,
+                                       dlg.lblProblem,    dlg.memProblem,   dlg.lblEmail,
+                                       dlg.txtEmail,      dlg.btnSend,      dlg.btnDontSend};
+        for (QWidget* w : controls) {
+            const QString where = QStringLiteral("%1 at %2,%3 %4x%5")
+                                      .arg(w->objectName())
+                                      .arg(w->x())
+                                      .arg(w->y())
+                                      .arg(w->width())
+                                      .arg(w->height());
+            QVERIFY2(w->isVisible() && !w->geometry().isEmpty(), qPrintable(where));
+            QVERIFY2(dlg.rect().contains(w->geometry()), qPrintable(where));
+            // Room for the whole text: wrapped labels their height, the rest their size.
+            if (auto* label = qobject_cast<QLabel*>(w); label && label->wordWrap())
+                QVERIFY2(label->height() >= label->heightForWidth(label->width()),
+                         qPrintable(where));
+            else if (w != dlg.header && w != dlg.memProblem && w != dlg.txtEmail)
+                QVERIFY2(w->width() >= w->sizeHint().width() &&
+                             w->height() >= w->minimumSizeHint().height(),
+                         qPrintable(where));
+        }
+        for (qsizetype i = 0; i < controls.size(); ++i)
+            for (qsizetype j = i + 1; j < controls.size(); ++j)
+                QVERIFY2(!controls[i]->geometry().intersects(controls[j]->geometry()),
+                         qPrintable(controls[i]->objectName() + QStringLiteral(" overlaps ") +
+                                    controls[j]->objectName()));
+        QCOMPARE(dlg.memProblem->size(), QSize(393, 65));
+    }
+
     void fullReportFromKnownException() {
         QWidget form;
         form.setObjectName(QStringLiteral("frmHost"));
@@ -223,12 +340,13 @@ private slots:
                  (QStringList{"Disk full.", "Exception class: PelloranError",
                               "Exception address: " + formatCodeAddress(record->frames.front()),
                               "IsMainThread: True", ""}));
-        QCOMPARE(r.value(5), QStringLiteral("File: ExceptionDialog.cpp"));
-        QCOMPARE(r.value(6), QStringLiteral("Module: ExceptionDialog"));
-        QCOMPARE(r.value(7), QStringLiteral("Procedure: TExceptionDialog::CreateDetails()"));
-        QVERIFY2(
-            QRegularExpression(QStringLiteral("^Line: [1-9]\\d*$")).match(r.value(8)).hasMatch(),
-            qPrintable(r.value(8)));
+        // The location is where the error was raised, not where the report is made.
+        QVERIFY(knownThrowLine > 0);
+        QCOMPARE(r.value(5), QStringLiteral("File: tst_problemreport.cpp"));
+        QCOMPARE(r.value(6), QStringLiteral("Module: tst_problemreport"));
+        QCOMPARE(r.value(7),
+                 QStringLiteral("Procedure: (anonymous namespace)::throwKnown(QString const&)"));
+        QCOMPARE(r.value(8), QStringLiteral("Line: %1").arg(knownThrowLine));
         QCOMPARE(r.value(9), QString());
         QVERIFY(r.value(10).startsWith(QStringLiteral("Stack list, generated ")));
         QVERIFY2(r.value(11).contains(QStringLiteral("throwKnown")), qPrintable(r.value(11)));
@@ -327,67 +445,168 @@ private slots:
         QVERIFY(!QApplication::activeModalWidget());
     }
 
-    void faultInChildIsShownAtNextStart() {
+    void failureInChildIsShownAtNextStart_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<QString>("message"); // how the first report line starts
+        QTest::addColumn<QString>("procedure");
+        QTest::addColumn<bool>("failsInOurCode"); // the first stack entry is the failing line
+        QTest::newRow("processor fault") << "segv"
+                                         << "SIGSEGV"
+                                         << "Access violation at address "
+                                         << "crashNow(int volatile*)" << true;
+        QTest::newRow("std::terminate") << "terminate"
+                                        << "PelloranError"
+                                        << "Nobody caught this."
+                                        << "raiseUnhandled()" << true;
+        QTest::newRow("qFatal") << "fatal"
+                                << "SIGABRT"
+                                << "Broken promise."
+                                << "failFatally(char const*)" << false;
+    }
+    void failureInChildIsShownAtNextStart() {
+        QFETCH(QString, mode);
+        QFETCH(QString, className);
+        QFETCH(QString, message);
+        QFETCH(QString, procedure);
+        QFETCH(bool, failsInOurCode);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), dir.path());
-        env.insert(QStringLiteral("ASAN_OPTIONS"),
-                   QStringLiteral("allow_user_segv_handler=1:detect_leaks=0"));
-        child.setProcessEnvironment(env);
-        child.start(QStringLiteral(CRASH_HELPER), {});
-        QVERIFY(child.waitForFinished(60000));
+        const QString file = runCrashHelper(mode, dir.path(), child);
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 
-        const QString file = dir.path() + QStringLiteral("/Pelloran/crash-report.txt");
         QVERIFY2(QFile::exists(file),
                  qPrintable(QString::fromLocal8Bit(child.readAllStandardError())));
         const auto crash = FaultHandler::readCrashFile(file);
         QVERIFY(crash);
-        QCOMPARE(crash->className, QStringLiteral("SIGSEGV"));
-        QVERIFY(crash->message.startsWith(QStringLiteral("Access violation at address ")));
+        QCOMPARE(crash->className, className);
+        QVERIFY2(QString(crash->message + u'.').startsWith(message), qPrintable(crash->message));
         QVERIFY(crash->mainThread);
         QVERIFY(!crash->frames.isEmpty());
         QCOMPARE(crash->frames.front().address, crash->address);
         QVERIFY(!crash->modules.isEmpty());
+        QVERIFY(!crash->buildId.isEmpty());
+        QCOMPARE(crash->buildId, FaultHandler::buildIdOfFile(QStringLiteral(CRASH_HELPER)));
 
         // The next start: the dialog opens with that report, then the file is gone.
-        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
-        const QString oldName = QCoreApplication::applicationName();
-        QCoreApplication::setApplicationName(QStringLiteral("Pelloran"));
-        QCOMPARE(crashReportFile(), file);
-        QStringList report;
-        whenDialogReady([&](TExceptionDialog* dlg) {
-            report = dlg->ReportLines;
-            dlg->btnDontSend->click();
-        });
-        showPendingCrashReport();
-        QCoreApplication::setApplicationName(oldName);
-        qunsetenv("XDG_DATA_HOME");
-
+        const QStringList report = reportAtNextStart(dir.path());
         QVERIFY(!QFile::exists(file));
-        QVERIFY2(report.value(0).startsWith(QStringLiteral("Access violation at address ")),
-                 qPrintable(report.value(0)));
-        QCOMPARE(report.value(1), QStringLiteral("Exception class: SIGSEGV"));
+        QVERIFY2(report.value(0).startsWith(message), qPrintable(report.value(0)));
+        QCOMPARE(report.value(1), QStringLiteral("Exception class: ") + className);
         QCOMPARE(report.value(2),
                  QStringLiteral("Exception address: ") + formatCodeAddress(crash->address));
+        // The location names the failing line of our own source.
+        const int line = crashHelperLine(mode);
+        QVERIFY(line > 0);
+        QCOMPARE(report.mid(5, 5), (QStringList{"File: crash_helper.cpp", "Module: crash_helper",
+                                                "Procedure: " + procedure,
+                                                QStringLiteral("Line: %1").arg(line), ""}));
         const qsizetype stack = indexOf(report, QStringLiteral("Stack list, generated "));
-        QVERIFY(stack > 0);
-        // The faulting instruction first, resolved into the helper's own source.
+        QCOMPARE(stack, 10);
+        const QString failing = QStringLiteral("crash_helper.%1 (Line %2, \"crash_helper.cpp\")")
+                                    .arg(procedure)
+                                    .arg(line);
         QVERIFY2(
-            report.value(stack + 1).startsWith(u'[' + formatCodeAddress(crash->address) + u']') &&
-                report.value(stack + 1).contains(QStringLiteral(
-                    "crash_helper.crashNow(int volatile*) (Line 5, \"crash_helper.cpp\")")),
+            report.value(stack + 1).startsWith(u'[' + formatCodeAddress(crash->address) + u']'),
             qPrintable(report.value(stack + 1)));
-        QVERIFY2(report.value(stack + 2).contains(QStringLiteral("crash_helper.main")),
-                 qPrintable(report.value(stack + 2)));
+        qsizetype at = stack + 1;
+        while (at < report.size() && !report[at].isEmpty() && !report[at].endsWith(failing))
+            ++at;
+        QVERIFY2(at < report.size() && report[at].endsWith(failing),
+                 qPrintable(report.mid(stack, 12).join(u'\n')));
+        if (failsInOurCode)
+            QCOMPARE(at, stack + 1);
+        // Outward of it, the caller.
+        qsizetype caller = at + 1;
+        while (caller < report.size() && !report[caller].isEmpty() &&
+               !report[caller].contains(QStringLiteral("crash_helper.main")))
+            ++caller;
+        QVERIFY2(report.value(caller).contains(QStringLiteral("crash_helper.main")),
+                 qPrintable(report.mid(stack, 12).join(u'\n')));
         // The modules are those of the process that failed.
         QVERIFY(report.contains(QStringLiteral("[%1] %2").arg(
             QStringLiteral("%1")
                 .arg(quint64(crash->modules.front().base), 8, 16, QLatin1Char('0'))
                 .toUpper(),
             crash->modules.front().path)));
+    }
+
+    void secondFaultWhileWalkingStillLeavesTheReport() {
+#if !defined(__x86_64__)
+        QSKIP("The helper's broken frame is written for x86-64");
+#endif
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QProcess child;
+        const QString file = runCrashHelper(QStringLiteral("broken-walk"), dir.path(), child);
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        const auto crash = FaultHandler::readCrashFile(file);
+        QVERIFY2(crash, qPrintable(QString::fromLocal8Bit(child.readAllStandardError())));
+        QCOMPARE(crash->className, QStringLiteral("SIGSEGV"));
+        QVERIFY(crash->message.startsWith(QStringLiteral("Access violation at address ")));
+        QVERIFY(!crash->modules.isEmpty());
+        // The walk died on the broken frame: only the faulting instruction is known.
+        QCOMPARE(crash->frames.size(), 1);
+        QCOMPARE(crash->frames.front().address, crash->address);
+
+        const QStringList report = reportAtNextStart(dir.path());
+        const qsizetype stack = indexOf(report, QStringLiteral("Stack list, generated "));
+        QVERIFY(stack > 0);
+        QVERIFY2(
+            report.value(stack + 1).startsWith(u'[' + formatCodeAddress(crash->address) + u']') &&
+                report.value(stack + 1).contains(QStringLiteral("faultWithBrokenFrame")),
+            qPrintable(report.value(stack + 1)));
+        QCOMPARE(report.value(stack + 2), QString());
+    }
+
+    void crashOfAnotherBuildIsNotResolved_data() {
+        QTest::addColumn<QByteArray>("buildIdLine"); // replaces the recorded one; empty: none
+        QTest::newRow("another build") << QByteArray("buildid 0123456789abcdef\n");
+        QTest::newRow("no build id") << QByteArray();
+    }
+    void crashOfAnotherBuildIsNotResolved() {
+        QFETCH(QByteArray, buildIdLine);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QProcess child;
+        const QString file = runCrashHelper(QStringLiteral("segv"), dir.path(), child);
+        QFile crashFile(file);
+        QVERIFY(crashFile.open(QIODevice::ReadOnly));
+        QByteArray text;
+        bool replaced = false;
+        while (!crashFile.atEnd()) {
+            const QByteArray line = crashFile.readLine();
+            if (line.startsWith("buildid ")) {
+                text += buildIdLine;
+                replaced = true;
+            } else {
+                text += line;
+            }
+        }
+        crashFile.close();
+        QVERIFY(replaced);
+        QVERIFY(crashFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        crashFile.write(text);
+        crashFile.close();
+        const auto crash = FaultHandler::readCrashFile(file);
+        QVERIFY(crash);
+
+        const QStringList report = reportAtNextStart(dir.path());
+        // The program's addresses are shown, not looked up in a file they do not belong to.
+        QCOMPARE(report.mid(5, 5),
+                 (QStringList{"File: ", "Module: ", "Procedure: ", "Line: 0", ""}));
+        QCOMPARE(report.value(11), u'[' + formatCodeAddress(crash->address) + u']');
+        QVERIFY(!report.join(u'\n').contains(QStringLiteral("crash_helper.cpp")));
+    }
+
+    void buildIds() {
+        const QByteArray own = FaultHandler::ownBuildId();
+        QVERIFY(own.size() >= 16);
+        QCOMPARE(FaultHandler::buildIdOfFile(ownExecutablePath()), own);
+        const QByteArray helper = FaultHandler::buildIdOfFile(QStringLiteral(CRASH_HELPER));
+        QVERIFY(!helper.isEmpty() && helper != own);
+        QVERIFY(FaultHandler::buildIdOfFile(QStringLiteral(CRASH_HELPER_SOURCE)).isEmpty());
     }
 
     void noCrashFileNoDialog() {

@@ -8,6 +8,7 @@
 #include "data/ProjectData.h"
 #include "tests/common/Modal.h"
 #include "tests/common/TestRows.h"
+#include "widgets/ApplicationFont.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/MessageBoxes.h"
 
@@ -37,6 +38,7 @@ struct ScheduleFixture {
     // defaultProject: 0 for none; -1 for Apollo.
     explicit ScheduleFixture(bool admin = true, int defaultProject = -1) {
         QLocale::setDefault(QLocale::c());
+        setApplicationFont(); // as the start-up sequence sets it
         globals = std::make_unique<TdmGlobals>(dir.path());
         me = add(QStringLiteral("Developers"), {{"LoginName", "me"}, {"Name", "Mia Example"}});
         other = add(QStringLiteral("Developers"), {{"LoginName", "other"}, {"Name", "Olaf Other"}});

@@ -2,17 +2,25 @@
 // the workbook unzipped and its sheet parsed, the HTML and XML parsed, the
 // text checked for aligned columns. Also the save command and its failures.
 #include "ExportFixture.h"
+#include "schedule/ScheduleClipboard.h"
 #include "schedule/ScheduleExport.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include <clocale>
 #include <csignal>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+#include <cstdio>
 #include <sys/resource.h>
 
 using namespace ExportFixture;
@@ -157,6 +165,35 @@ struct LimitFileSize {
     LimitFileSize& operator=(const LimitFileSize&) = delete;
 };
 
+// Numbers of the C library with a decimal comma (German), built with
+// localedef into `folder` when the system has no such locale. True when
+// printf now writes 2.5 as "2,5".
+bool useDecimalCommaInCLibrary(const QString& folder) {
+#if defined(__SANITIZE_ADDRESS__)
+    // glibc keeps a copy of LOCPATH for good once it has loaded a locale from there.
+    const __lsan::ScopedDisabler glibcKeepsTheLocalePath;
+#endif
+    const char* const name = "de_DE.UTF-8";
+    if (!std::setlocale(LC_NUMERIC, name)) {
+        const QString localedef = QStandardPaths::findExecutable(QStringLiteral("localedef"));
+        if (localedef.isEmpty())
+            return false;
+        QProcess p;
+        p.start(localedef, {QStringLiteral("-i"), QStringLiteral("de_DE"), QStringLiteral("-f"),
+                            QStringLiteral("UTF-8"), folder + u'/' + QLatin1String(name)});
+        p.waitForFinished(120000);
+        qputenv("LOCPATH", QFile::encodeName(folder));
+        const bool loaded = std::setlocale(LC_NUMERIC, name) != nullptr;
+        // Loaded now; left set, every later newlocale would read it again.
+        qunsetenv("LOCPATH");
+        if (!loaded)
+            return false;
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f", 2.5);
+    return QByteArray(text) == "2,5";
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(ScheduleExport::Format)
@@ -177,6 +214,8 @@ private slots:
     void textAligned();
     void failedExport_data();
     void failedExport();
+    void numbersUnderUserLocale_data();
+    void numbersUnderUserLocale();
 };
 
 void TestExport::saveCommand_data() {
@@ -562,6 +601,105 @@ void TestExport::failedExport() {
              qPrintable(shown.first().text));
     QCOMPARE(readAll(good), QByteArray("the good file"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+}
+
+void TestExport::numbersUnderUserLocale_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QStringList>("shown"); // Cur Est, Elapsed, Remain, Orig Est of row 1
+    QTest::addColumn<QStringList>("sums");
+    // Shown as the history lines and the editor write them: the user's decimal
+    // separator, never a digit grouping.
+    QTest::newRow("en_US groups digits") << "en_US" << QStringList{"1250.5", "2.5", "1248", "1250"}
+                                         << QStringList{"2250.5", "2.75", "2247.75", "2249.5"};
+    QTest::newRow("de_DE decimal comma") << "de_DE" << QStringList{"1250,5", "2,5", "1248", "1250"}
+                                         << QStringList{"2250,5", "2,75", "2247,75", "2249,5"};
+}
+
+void TestExport::numbersUnderUserLocale() {
+    QFETCH(QString, locale);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, sums);
+    QTemporaryDir dir;
+    QLocale::setDefault(QLocale(locale));
+    // The C library follows the desktop too once the application has started
+    // (setlocale(LC_ALL, "")); the spreadsheet writer prints through it.
+    if (locale.startsWith(u"de") && !useDecimalCommaInCLibrary(dir.path()))
+        qInfo("no decimal-comma locale for the C library: the spreadsheet runs under C");
+    const auto restore = qScopeGuard([] {
+        useCLocale();
+        std::setlocale(LC_NUMERIC, "C");
+    });
+    Grid f({row(1, QStringLiteral("Alpha"), QStringLiteral("Big"), 3, 1250.5, 2.5, 1250,
+                QStringLiteral("Testing"), QStringLiteral("Ann")),
+            row(2, QStringLiteral("Alpha"), QStringLiteral("Small"), 3, 1000, 0.25, 999.5,
+                QStringLiteral("Testing"), QStringLiteral("Ann"))});
+    auto numberCells = [](const QStringList& cells) { return cells.mid(3, 4); };
+
+    // The screen, and with it the print and the clipboard.
+    QCOMPARE(numberCells(f.grid.shownRows().first().texts), shown);
+    const QStringList copied =
+        ScheduleClipboard::gridText(f.grid).split(QStringLiteral("\r\n")).at(1).split(u'\t');
+    QCOMPARE(numberCells(copied), shown);
+
+    // HTML and text: as on screen.
+    const QString html = dir.filePath(QStringLiteral("s.html"));
+    ScheduleExport::writeFile(f.grid, Format::Html, html, kProject);
+    QList<QStringList> cells;
+    QXmlStreamReader hx(readAll(html));
+    while (!hx.atEnd()) {
+        if (hx.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (hx.name() == u"tr")
+            cells.append(QStringList());
+        else if ((hx.name() == u"td" || hx.name() == u"th") && !cells.isEmpty())
+            cells.last() << hx.readElementText();
+    }
+    QVERIFY2(!hx.hasError(), qPrintable(hx.errorString()));
+    QCOMPARE(cells.size(), 4); // header, two rows, sums
+    QCOMPARE(numberCells(cells.at(1)), shown);
+    QCOMPARE(numberCells(cells.at(3)), sums);
+    const QString text = dir.filePath(QStringLiteral("s.txt"));
+    ScheduleExport::writeFile(f.grid, Format::Text, text, kProject);
+    const QStringList lines = QString::fromUtf8(readAll(text)).split(u'\n');
+    // Feature, Task, then the numbers: the "!" column shows no text.
+    QCOMPARE(lines.at(2).split(u' ', Qt::SkipEmptyParts).mid(2, 4), shown);
+    QCOMPARE(lines.at(5).split(u' ', Qt::SkipEmptyParts), sums);
+
+    // The typed XML and the spreadsheet hold numbers every reader parses alike.
+    const QString xml = dir.filePath(QStringLiteral("s.xml"));
+    ScheduleExport::writeFile(f.grid, Format::Xml, xml, kProject);
+    QStringList xmlNumbers, xmlSums;
+    QXmlStreamReader xx(readAll(xml));
+    while (!xx.atEnd()) {
+        if (xx.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const auto a = xx.attributes();
+        if (xx.name() == u"cell" && a.value(QStringLiteral("type")) == u"number" &&
+            xmlNumbers.size() < 5)
+            xmlNumbers << xx.readElementText();
+        else if (xx.name() == u"sum")
+            xmlSums << xx.readElementText();
+    }
+    QVERIFY2(!xx.hasError(), qPrintable(xx.errorString()));
+    // The priority (the value behind the icon) comes first.
+    QCOMPARE(xmlNumbers, (QStringList{"3", "1250.5", "2.5", "1248", "1250"}));
+    QCOMPARE(xmlSums, (QStringList{"2250.5", "2.75", "2247.75", "2249.5"}));
+
+    if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty()) {
+        qInfo("unzip is not installed: the spreadsheet is not read back");
+        return;
+    }
+    const QString xlsx = dir.filePath(QStringLiteral("s.xlsx"));
+    ScheduleExport::writeFile(f.grid, Format::Excel, xlsx, kProject);
+    const Xlsx x = readXlsx(xlsx);
+    QStringList sheet;
+    for (const char* ref : {"D2", "E2", "F2", "G2", "D4", "E4", "F4", "G4"}) {
+        const XlsxCell cell = x.cells.value(QLatin1String(ref));
+        QCOMPARE(cell.type, QStringLiteral("n"));
+        sheet << cell.value;
+    }
+    QCOMPARE(sheet,
+             (QStringList{"1250.5", "2.5", "1248", "1250", "2250.5", "2.75", "2247.75", "2249.5"}));
 }
 
 QTEST_MAIN(TestExport)

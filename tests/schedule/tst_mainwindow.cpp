@@ -93,6 +93,7 @@ private slots:
         row("cmbProject", "Pro&ject:", "Project:");
         row("btnDeleteProject", "&Delete Project", "Delete Project");
         row("btnOptions", "&Options...", "Options");
+        row("btnChangePassword", "Change My &Password...", "Change My Password");
         row("btnContents", "&Help Contents", "Help Contents", "F1");
         row("btnCheckForUpdate", "&Check for Update...", "Check for Update");
         row("btnZevWebsite", "Trevolant &Web Site", "Trevolant Web Site");
@@ -136,7 +137,7 @@ private slots:
                  (QStringList{"btnAddTask", "btnEditTask", "btnAddHour", "|", "btnDeleteTask"}));
         QCOMPARE(menus.at(4), (QStringList{"btnAddProject", "btnEditProject", "btnFeaturesList",
                                            "cmbProject", "|", "btnDeleteProject"}));
-        QCOMPARE(menus.at(5), QStringList{"btnOptions"});
+        QCOMPARE(menus.at(5), (QStringList{"btnOptions", "btnChangePassword"}));
         QCOMPARE(menus.at(6), (QStringList{"btnContents", "btnCheckForUpdate", "btnZevWebsite", "|",
                                            "btnAbout"}));
         QCOMPARE(entries(win_->tbTasks->actions()),
@@ -201,6 +202,8 @@ private slots:
         QVERIFY(fx_->projects->dbProjects->locate(QStringLiteral("Project ID"), fx_->zephyr));
         QCOMPARE(win_->btnDeleteProject->isEnabled(), admin);
         QVERIFY(win_->btnAddHour->isEnabled() && win_->btnEditProject->isEnabled());
+        // Everybody may change their own password.
+        QVERIFY(win_->btnChangePassword->isEnabled());
     }
 
     void projectSelectorMovesTheSchedule() {
@@ -355,6 +358,38 @@ private slots:
             [&] { QTest::mouseDClick(grid()->viewport(), Qt::LeftButton, {}, cell.center()); },
             [&](TfrmEditTask* dlg) { editing = dlg->taskID(); }));
         QCOMPARE(editing, fx_->invoice);
+    }
+
+    void enterKey_data() {
+        QTest::addColumn<bool>("onGroup");
+        QTest::newRow("task row: the editor") << false;
+        QTest::newRow("group row: opens and closes the group") << true;
+    }
+    void enterKey() {
+        QFETCH(bool, onGroup);
+        start();
+        DataGrid* g = grid();
+        g->setGroupFields({QStringLiteral("Feature")});
+        g->expandAllGroups();
+        const QVariantList accounts{QStringLiteral("Accounts")};
+        g->setFocus();
+        focus(fx_->design);
+        if (onGroup)
+            QTest::keyClick(g, Qt::Key_Home); // the Accounts group above it
+        QCOMPARE(g->focusedKey().isValid(), !onGroup);
+        for (bool expandedAfter : {false, true}) {
+            int editing = 0;
+            const bool edited =
+                whileModal<TfrmEditTask>([&] { QTest::keyClick(g, Qt::Key_Return); },
+                                         [&](TfrmEditTask* dlg) { editing = dlg->taskID(); });
+            QCOMPARE(edited, !onGroup);
+            if (!onGroup) {
+                QCOMPARE(editing, fx_->design);
+                break;
+            }
+            QCOMPARE(g->isGroupExpanded(accounts), expandedAfter);
+            QVERIFY(!g->focusedKey().isValid()); // the group row keeps the focus
+        }
     }
 
     void webPages_data() {

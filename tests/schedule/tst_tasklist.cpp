@@ -1,15 +1,108 @@
 // The task list frame on a small schedule: columns, sums, the history level,
 // the focus kept in step with the schedule query, editing requests, the
-// filter of the user's incomplete tasks and the context menu.
+// filter of the user's incomplete tasks, the context menu, and its models
+// under QAbstractItemModelTester while the schedule is read again.
 #include "ScheduleFixture.h"
+#include "schedule/ScheduleModel.h"
 #include "schedule/TaskListFrame.h"
 #include "widgets/DataGrid.h"
+#include "widgets/GridGroupModel.h"
+#include "widgets/GridProxyModel.h"
+#include "widgets/GridTableModel.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+const QString kTaskID = QStringLiteral("Task ID");
+
+// A grid's filter/sort and group models (children of the grid).
+struct GridModels {
+    GridProxyModel* proxy = nullptr;
+    GridGroupModel* groups = nullptr;
+    explicit GridModels(DataGrid* grid)
+        : proxy(grid->findChild<GridProxyModel*>(QString(), Qt::FindDirectChildrenOnly))
+        , groups(grid->findChild<GridGroupModel*>(QString(), Qt::FindDirectChildrenOnly)) {}
+};
+
+// Task IDs of every data row in the group tree, collapsed groups included.
+void collectKeys(const GridModels& m, const QModelIndex& parent, QList<int>& out) {
+    const int keyColumn = gridFieldColumn(m.proxy, kTaskID);
+    for (int r = 0; r < m.groups->rowCount(parent); ++r) {
+        const QModelIndex i = m.groups->index(r, 0, parent);
+        if (m.groups->isGroup(i)) {
+            collectKeys(m, i, out);
+            continue;
+        }
+        out << m.proxy->data(m.proxy->index(m.groups->sourceRow(i), keyColumn)).toInt();
+    }
+}
+QList<int> keysInTree(const GridModels& m) {
+    QList<int> keys;
+    collectKeys(m, {}, keys);
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+// A second grid on a plain table that is refilled from the schedule query
+// after each read, as a re-read fills one.
+struct ScheduleMirror {
+    GridTableModel table;
+    DataGrid grid; // after the table: it goes first
+
+    explicit ScheduleMirror(DbQuery* q)
+        : table(fieldsOf(q)) {
+        QList<GridColumn> columns;
+        for (const QString& f : table.fields()) {
+            GridColumn c;
+            c.field = f;
+            c.caption = f;
+            columns << c;
+        }
+        grid.setColumns(columns);
+        grid.setKeyField(kTaskID);
+        grid.setSourceModel(&table);
+        grid.resize(900, 400);
+        grid.show();
+        refill(q);
+        QObject::connect(q, &DbDataset::afterOpen, &grid, [this, q] { refill(q); });
+        QObject::connect(q, &DbDataset::afterClose, &grid, [this, q] { refill(q); });
+    }
+    static QStringList fieldsOf(DbQuery* q) {
+        QStringList fields;
+        for (int c = 0; c < q->fieldCount(); ++c)
+            fields << q->field(c).name();
+        return fields;
+    }
+    void refill(DbQuery* q) {
+        QList<QVariantList> rows;
+        for (int r = 0; q->active() && r < q->rowCount(); ++r) {
+            QVariantList row;
+            for (int c = 0; c < q->fieldCount(); ++c)
+                row << q->valueAt(r, c);
+            rows << row;
+        }
+        table.setRows(std::move(rows));
+    }
+};
+} // namespace
+
+// Checks both grids after a step and ends the test at the first step that fails.
+#define CHECK_HOLDS_SCHEDULE(step)                                                                 \
+    do {                                                                                           \
+        checkHoldsSchedule(mirror, filtered);                                                      \
+        if (QTest::currentTestFailed()) {                                                          \
+            qWarning("failed after: %s", step);                                                    \
+            return;                                                                                \
+        }                                                                                          \
+    } while (false)
 
 class TestTaskList : public QObject {
     Q_OBJECT
@@ -25,6 +118,39 @@ class TestTaskList : public QObject {
         return out;
     }
     QWidget* viewport() const { return frame_->gridSchedule->viewport(); }
+
+    // Task IDs the schedule query holds that pass the filter, when it is on.
+    QList<int> expectedKeys(bool filtered) const {
+        DbQuery* q = fx_->projects->sqlSchedule;
+        QList<int> keys;
+        if (!q->active())
+            return keys;
+        const int id = q->findField(kTaskID)->index();
+        const int dev = q->findField(QStringLiteral("Developer"))->index();
+        const int status = q->findField(QStringLiteral("Status"))->index();
+        for (int r = 0; r < q->rowCount(); ++r) {
+            if (filtered && (q->valueAt(r, dev).toString() != QLatin1String("Mia Example") ||
+                             q->valueAt(r, status).toString() == QLatin1String("Complete")))
+                continue;
+            keys << q->valueAt(r, id).toInt();
+        }
+        std::sort(keys.begin(), keys.end());
+        return keys;
+    }
+
+    // The frame's grid and the mirror hold exactly the query's rows.
+    void checkHoldsSchedule(ScheduleMirror& mirror, bool filtered) {
+        QApplication::processEvents();
+        DbQuery* q = fx_->projects->sqlSchedule;
+        auto* model = frame_->findChild<ScheduleModel*>();
+        const int rows = q->active() ? q->rowCount() : 0;
+        QCOMPARE(model->rowCount(), rows);
+        QCOMPARE(model->columnCount(), q->active() ? q->fieldCount() : 0);
+        QCOMPARE(mirror.table.rowCount(), rows);
+        const QList<int> want = expectedKeys(filtered);
+        QCOMPARE(keysInTree(GridModels(frame_->gridSchedule)), want);
+        QCOMPARE(keysInTree(GridModels(&mirror.grid)), want);
+    }
 
 private slots:
     void init() {
@@ -228,24 +354,42 @@ private slots:
         QCOMPARE(focusMoves.count(), 1);
     }
 
+    void historyOldestFirst_data() {
+        QTest::addColumn<QStringList>("written"); // "HH:mm|action|change", in the order written
+        QTest::addColumn<QStringList>("shown");   // "action@HH:mm|preview", top to bottom
+        QTest::newRow("by time")
+            << QStringList{"11:00|Modified by Mia Example|Status changed\r\nsecond line\r\n",
+                           "09:00|Task added by Mia Example|",
+                           "10:00|Modified by Olaf Other|Priority changed from 2 to 1\r\n"}
+            << QStringList{"Task added by Mia Example@09:00|",
+                           "Modified by Olaf Other@10:00|Priority changed from 2 to 1",
+                           "Modified by Mia Example@11:00|Status changed\nsecond line"};
+        QTest::newRow("same time: in the order written")
+            << QStringList{"10:00|Modified by Zed|Priority changed from 3 to 1",
+                           "09:00|Task added by Mia Example|",
+                           "10:00|Modified by Ann|Status changed from Testing to Complete"}
+            << QStringList{"Task added by Mia Example@09:00|",
+                           "Modified by Zed@10:00|Priority changed from 3 to 1",
+                           "Modified by Ann@10:00|Status changed from Testing to Complete"};
+    }
     void historyOldestFirst() {
+        QFETCH(QStringList, written);
+        QFETCH(QStringList, shown);
         const QDate day(2024, 5, 1);
-        fx_->addHistory(fx_->design, "Modified by Mia Example", "Status changed\r\nsecond line\r\n",
-                        QDateTime(day, QTime(11, 0)));
-        fx_->addHistory(fx_->design, "Task added by Mia Example", "", QDateTime(day, QTime(9, 0)));
         fx_->addHistory(fx_->build, "Modified by Olaf Other", "elsewhere",
                         QDateTime(day, QTime(8, 0)));
-        fx_->addHistory(fx_->design, "Modified by Olaf Other", "Priority changed from 2 to 1\r\n",
-                        QDateTime(day, QTime(10, 0)));
+        for (const QString& w : written) {
+            const QStringList parts = w.split(u'|');
+            fx_->addHistory(fx_->design, parts.at(1), parts.at(2),
+                            QDateTime(day, QTime::fromString(parts.at(0), u"HH:mm")));
+        }
         frame_->gridSchedule->setRowExpanded(fx_->design, true);
         const auto rows = frame_->gridSchedule->detailRows(fx_->design);
         QStringList seen;
         for (const auto& r : rows)
             seen << r.values.at(0).toString() + u'@' +
                         r.values.at(1).toDateTime().toString(u"HH:mm") + u'|' + r.preview;
-        QCOMPARE(seen, (QStringList{"Task added by Mia Example@09:00|",
-                                    "Modified by Olaf Other@10:00|Priority changed from 2 to 1",
-                                    "Modified by Mia Example@11:00|Status changed\nsecond line"}));
+        QCOMPARE(seen, shown);
         QVERIFY(frame_->gridSchedule->detailRows(fx_->build).isEmpty()); // not expanded
         QCOMPARE(frame_->loadHistory(fx_->build).size(), 1);
     }
@@ -318,6 +462,104 @@ private slots:
             QTRY_VERIFY(frame_->popGrid->isVisible());
             frame_->popGrid->close();
         }
+    }
+
+    void modelsHoldTogetherWhileTheScheduleIsReread_data() {
+        QTest::addColumn<QStringList>("groups");
+        QTest::addColumn<bool>("filtered");
+        QTest::newRow("flat") << QStringList() << false;
+        QTest::newRow("by feature") << QStringList{"Feature"} << false;
+        QTest::newRow("by feature and developer") << QStringList{"Feature", "Developer"} << false;
+        QTest::newRow("my incomplete tasks") << QStringList() << true;
+        QTest::newRow("by status, my incomplete tasks") << QStringList{"Status"} << true;
+    }
+    void modelsHoldTogetherWhileTheScheduleIsReread() {
+        QFETCH(QStringList, groups);
+        QFETCH(bool, filtered);
+        TdmProjects& projects = *fx_->projects;
+        DbQuery* q = projects.sqlSchedule;
+        DataGrid* grid = frame_->gridSchedule;
+        ScheduleMirror mirror(q);
+        // Grouping is set before the testers watch and changed again while
+        // they do; the filter and the order are set while they watch.
+        grid->setGroupFields(groups);
+        mirror.grid.setGroupFields(groups);
+
+        std::vector<std::unique_ptr<QAbstractItemModelTester>> testers; // go before the models
+        for (QAbstractItemModel* m : std::initializer_list<QAbstractItemModel*>{
+                 frame_->findChild<ScheduleModel*>(), GridModels(grid).proxy,
+                 GridModels(grid).groups, &mirror.table, GridModels(&mirror.grid).proxy,
+                 GridModels(&mirror.grid).groups}) {
+            QVERIFY(m);
+            testers.push_back(std::make_unique<QAbstractItemModelTester>(
+                m, QAbstractItemModelTester::FailureReportingMode::QtTest));
+        }
+        if (filtered) {
+            frame_->setMyIncompleteTasksFilter(QStringLiteral("Mia Example"));
+            mirror.grid.setFilter(grid->filter());
+            mirror.grid.setFilterEnabled(true);
+        }
+        // Sorted on a field the changes below touch, so a re-read moves rows.
+        const QList<GridSortKey> order{{QStringLiteral("Status"), Qt::DescendingOrder},
+                                       {QStringLiteral("Task"), Qt::AscendingOrder}};
+        grid->setSortOrder(order);
+        mirror.grid.setSortOrder(order);
+        CHECK_HOLDS_SCHEDULE("set up");
+
+        // A task added elsewhere appears at the next read.
+        const int added = fx_->addTask(fx_->billing, fx_->me, "Added", 2, 1, 1, 0, "Not Started");
+        projects.reopenScheduleAt(added);
+        CHECK_HOLDS_SCHEDULE("task added");
+        QVERIFY(expectedKeys(false).contains(added));
+
+        // A change through the data module re-reads at the changed task.
+        QVERIFY(q->locate(kTaskID, fx_->design));
+        projects.ChangeTask(QStringLiteral("Status"), QStringLiteral("Complete"));
+        CHECK_HOLDS_SCHEDULE("task completed");
+        QVERIFY(q->locate(kTaskID, fx_->docs));
+        projects.ChangeTask(QStringLiteral("Developer ID"), fx_->me);
+        CHECK_HOLDS_SCHEDULE("task taken over");
+
+        projects.DeleteTask(fx_->build);
+        CHECK_HOLDS_SCHEDULE("task deleted");
+        QVERIFY(!expectedKeys(false).contains(fx_->build));
+
+        // Another project's schedule, then back.
+        QVERIFY(projects.dbProjects->locate(QStringLiteral("Project ID"), fx_->zephyr));
+        CHECK_HOLDS_SCHEDULE("other project");
+        QCOMPARE(expectedKeys(false), QList<int>{fx_->remote});
+        QVERIFY(projects.dbProjects->locate(QStringLiteral("Project ID"), fx_->apollo));
+        CHECK_HOLDS_SCHEDULE("back to the first project");
+
+        // Closed, the models are empty; opened, they fill again.
+        q->close();
+        CHECK_HOLDS_SCHEDULE("closed");
+        q->open();
+        CHECK_HOLDS_SCHEDULE("opened");
+
+        // One value changed in place rather than by a re-read: the filtered
+        // mirror lets the task go once it is complete.
+        int row = -1;
+        for (int r = 0; r < mirror.table.rowCount(); ++r)
+            if (mirror.table.rows().at(r).at(mirror.table.fieldIndex(kTaskID)).toInt() ==
+                fx_->invoice)
+                row = r;
+        QVERIFY(row >= 0);
+        mirror.table.setValue(row, QStringLiteral("Status"), QStringLiteral("Complete"));
+        QApplication::processEvents();
+        QList<int> stillShown = expectedKeys(filtered);
+        if (filtered)
+            QVERIFY(stillShown.removeOne(fx_->invoice));
+        QCOMPARE(keysInTree(GridModels(&mirror.grid)), stillShown);
+
+        // Grouping and the filter changed while watched.
+        grid->setGroupFields({});
+        mirror.grid.setGroupFields({QStringLiteral("Developer")});
+        grid->setFilterEnabled(false);
+        mirror.grid.clearFilter();
+        QApplication::processEvents();
+        QCOMPARE(keysInTree(GridModels(grid)), expectedKeys(false));
+        QCOMPARE(keysInTree(GridModels(&mirror.grid)), expectedKeys(false));
     }
 };
 

@@ -6,6 +6,7 @@
 #include "data/Passwords.h"
 #include "data/ProjectData.h"
 #include "tests/common/Modal.h"
+#include "widgets/ApplicationFont.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@ struct UsersFixture {
     std::unique_ptr<TdmProjects> projects;
 
     UsersFixture() {
+        setApplicationFont(); // as the start-up sequence sets it
         globals = std::make_unique<TdmGlobals>(folder.path());
         projects = std::make_unique<TdmProjects>(*globals);
     }

@@ -19,6 +19,15 @@ const QString kLoginMissing = QStringLiteral("You must specify a Login for this 
 const QString kNameMissing = QStringLiteral("You must specify a Name for this user.");
 const QString kOnlyUser = QStringLiteral("You cannot delete the only user.");
 const QString kConfirmDelete = QStringLiteral("Are you sure you want to delete this user?");
+const QString kLastAdminDemoted = QStringLiteral(
+    "This user is the last administrator. Make another user an administrator before removing "
+    "this one's administrator rights.");
+const QString kLastAdminDeleted = QStringLiteral(
+    "You cannot delete the last administrator. Make another user an administrator first.");
+QString loginTaken(const QString& login) {
+    return QStringLiteral("Another user already has the login name \"") + login +
+           QStringLiteral("\". Please choose another login name.");
+}
 
 struct StoredUser {
     bool found = false;
@@ -52,6 +61,9 @@ private slots:
     void deleteOnlyUser();
     void deleteAsksFirst_data();
     void deleteAsksFirst();
+    void refusedSaves_data();
+    void refusedSaves();
+    void deleteLastAdministrator();
 
 private:
     int addUser(const QString& login, const QString& name, const QString& password, bool admin);
@@ -234,8 +246,7 @@ void TestEditDeveloper::validation() {
 }
 
 // Values are stored as typed (no trimming, no case change); typing stops at
-// the field widths; the password is stored only as a hash; a login that
-// another user has is accepted.
+// the field widths; the password is stored only as a hash.
 void TestEditDeveloper::addStoresTypedValuesWithinFieldWidths() {
     const QString longName = QString(60, u'n');
     const int id = driveModal<TfrmEditDeveloper, int>(
@@ -360,6 +371,99 @@ void TestEditDeveloper::deleteAsksFirst() {
     QCOMPARE(stored(bobID).found, !yes);
     QVERIFY(stored(adminID).found);
     QCOMPARE(changed.size(), yes ? 1 : 0);
+}
+
+void TestEditDeveloper::refusedSaves_data() {
+    QTest::addColumn<QString>("who"); // "new", "bob" or "admin"
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<bool>("untickAdmin");
+    QTest::addColumn<QString>("message"); // empty: saved
+    QTest::newRow("new user: another's name, other case") << "new"
+                                                          << "BOB" << false << loginTaken("BOB");
+    QTest::newRow("new user: another's name, trailing blank")
+        << "new"
+        << "bob " << false << loginTaken("bob");
+    QTest::newRow("rename onto another user") << "bob"
+                                              << "Admin" << false << loginTaken("Admin");
+    QTest::newRow("own name in other case") << "bob"
+                                            << "BOB" << false << "";
+    QTest::newRow("last administrator gives up the flag") << "admin"
+                                                          << "admin" << true << kLastAdminDemoted;
+}
+
+// A refused save says why, keeps the dialog open on the box at fault and
+// stores nothing.
+void TestEditDeveloper::refusedSaves() {
+    QFETCH(QString, who);
+    QFETCH(QString, login);
+    QFETCH(bool, untickAdmin);
+    QFETCH(QString, message);
+    const int id = who == u"bob" ? bobID : who == u"admin" ? adminID : 0;
+    const StoredUser before = stored(id);
+    bool stayedOpen = false;
+    QWidget* focused = nullptr;
+    QWidget* expectedFocus = nullptr;
+    driveModal<TfrmEditDeveloper, int>(
+        [&] {
+            if (id == 0)
+                return AddDeveloper();
+            EditDeveloper(id);
+            return 0;
+        },
+        [&](TfrmEditDeveloper* dlg) {
+            dlg->txtLogin->clear();
+            QTest::keyClicks(dlg->txtLogin, login);
+            if (id == 0)
+                QTest::keyClicks(dlg->txtName, QStringLiteral("Someone"));
+            if (untickAdmin)
+                dlg->cbAdministrator->setChecked(false);
+            Msg::pushAnswer(Msg::Answer::Ok);
+            QTest::mouseClick(dlg->btnOK, Qt::LeftButton);
+            stayedOpen = dlg->isVisible();
+            focused = QApplication::focusWidget();
+            expectedFocus = untickAdmin ? static_cast<QWidget*>(dlg->cbAdministrator)
+                                        : static_cast<QWidget*>(dlg->txtLogin);
+        });
+    const QList<Msg::Shown> shown = Msg::takeShown();
+    drainMessageAnswers(); // the answer a saved dialog did not need
+    if (message.isEmpty()) {
+        QVERIFY(shown.isEmpty());
+        QVERIFY(!stayedOpen);
+        QCOMPARE(stored(id).login, login);
+        return;
+    }
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].kind, Msg::Kind::Information);
+    QCOMPARE(shown[0].text, message);
+    QVERIFY(stayedOpen);
+    QCOMPARE(focused, expectedFocus);
+    QCOMPARE(userCount(), 2);
+    if (id != 0) {
+        QCOMPARE(stored(id).login, before.login);
+        QCOMPARE(stored(id).admin, before.admin);
+    }
+}
+
+void TestEditDeveloper::deleteLastAdministrator() {
+    QVERIFY(data->globals->dbUsers->locate(QStringLiteral("Developer ID"), adminID));
+    UserAdmin admin(owner.get());
+    Msg::pushAnswer(Msg::Answer::Ok);
+    QVERIFY(!admin.btnDeleteUserClick());
+    const QList<Msg::Shown> shown = Msg::takeShown();
+    QCOMPARE(shown.size(), 1); // refused before anything is asked
+    QCOMPARE(shown[0].kind, Msg::Kind::Information);
+    QCOMPARE(shown[0].text, kLastAdminDeleted);
+    QVERIFY(stored(adminID).found);
+    // With a second administrator the first may go.
+    QVERIFY(data->globals->dbUsers->locate(QStringLiteral("Developer ID"), bobID));
+    data->globals->dbUsers->edit();
+    data->globals->dbUsers->fieldByName(QStringLiteral("IsAdmin")).setAsBoolean(true);
+    data->globals->dbUsers->post();
+    QVERIFY(data->globals->dbUsers->locate(QStringLiteral("Developer ID"), adminID));
+    Msg::pushAnswer(Msg::Answer::Yes);
+    QVERIFY(admin.btnDeleteUserClick());
+    QCOMPARE(Msg::takeShown().size(), 1);
+    QVERIFY(!stored(adminID).found);
 }
 
 QTEST_MAIN(TestEditDeveloper)

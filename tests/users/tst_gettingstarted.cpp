@@ -4,6 +4,7 @@
 #include "widgets/WizardHeader.h"
 
 #include "UsersFixture.h"
+#include "tests/common/TestRows.h"
 #include "widgets/ErrorHandling.h"
 
 #include <QLineEdit>
@@ -31,6 +32,7 @@ private slots:
     void finishStores();
     void finishFailure_data();
     void finishFailure();
+    void finishRefusesATakenLoginName();
 
 private:
     bool run(const std::function<void(Wizard*)>& script, bool* leftOpen = nullptr) {
@@ -326,6 +328,44 @@ void TestGettingStarted::finishFailure() {
     QCOMPARE(leftOpen, !endsFinished);
     QCOMPARE(data->table(QStringLiteral("Developers"))->recordCount(), storedUsers);
     QCOMPARE(data->table(QStringLiteral("Projects"))->recordCount(), 0);
+}
+
+// Another copy of the program set up the same data folder meanwhile: its
+// administrator's login name, in any case, cannot be given twice.
+void TestGettingStarted::finishRefusesATakenLoginName() {
+    int page = -1;
+    bool focusOnLogin = false;
+    QList<Msg::Shown> shown;
+    const bool finished = run([&](Wizard* w) {
+        click(w->btnNext);
+        click(w->btnNext); // "admin", no password
+        click(w->btnNext);
+        addRow(data->globals->Connection(), QStringLiteral("Developers"),
+               {{"LoginName", "ADMIN"}, {"Name", "Other copy"}, {"IsAdmin", true}});
+        Msg::pushAnswer(Msg::Answer::Ok);
+        click(w->btnFinish);
+        shown = Msg::takeShown();
+        page = w->currentPage();
+        focusOnLogin = QApplication::focusWidget() == w->txtLoginName;
+        if (!w->isVisible())
+            return;
+        w->txtLoginName->clear();
+        QTest::keyClicks(w->txtLoginName, QStringLiteral("boss"));
+        click(w->btnNext);
+        click(w->btnNext);
+        click(w->btnFinish);
+    });
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].kind, Msg::Kind::Information);
+    QCOMPARE(shown[0].text, QStringLiteral("Another user already has the login name \"admin\". "
+                                           "Please choose another login name."));
+    QCOMPARE(page, int(Wizard::pgAdminUser));
+    QVERIFY(focusOnLogin);
+    QVERIFY(finished);
+    auto users = data->table(QStringLiteral("Developers"));
+    QCOMPARE(users->recordCount(), 2);
+    QVERIFY(users->locate(QStringLiteral("LoginName"), QStringLiteral("boss")));
+    QVERIFY(users->fieldByName(QStringLiteral("IsAdmin")).asBoolean());
 }
 
 QTEST_MAIN(TestGettingStarted)

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <sodium.h>
 
 using Attempt = QPair<QString, QString>; // name, password as typed
 using Attempts = QList<Attempt>;
@@ -35,11 +36,25 @@ private:
     int adminID = 0;
     int bobID = 0;
     int longID = 0;
+    QHash<QString, int> others; // further users by the name the cases give them
 };
 
 namespace {
 const QString kLongPassword = QStringLiteral("abcdefghij0123456789ABCDEFGHIJklmnopqrst"); // 40
 const QString kInvalid = QStringLiteral("Invalid username or password.");
+// 22 characters: the field keeps the first 20.
+const QString kLongLogin = QStringLiteral("averyverylongloginname");
+
+// A real hash of the password, made with `passes` passes and the least memory:
+// only the limit on what a stored hash may ask can refuse it.
+QString hashWithPasses(const QString& password, unsigned long long passes) {
+    const QByteArray pw = password.toUtf8();
+    char out[crypto_pwhash_STRBYTES];
+    if (crypto_pwhash_str(out, pw.constData(), static_cast<unsigned long long>(pw.size()), passes,
+                          crypto_pwhash_MEMLIMIT_MIN) != 0)
+        return {};
+    return QString::fromLatin1(out);
+}
 } // namespace
 
 int TestLogin::addUser(const QString& login, const QString& name, const QString& password,
@@ -64,6 +79,19 @@ void TestLogin::init() {
         addUser(QStringLiteral("Bob"), QStringLiteral("Bob Smith"), QStringLiteral("pw"), false, 0);
     longID =
         addUser(QStringLiteral("longpw"), QStringLiteral("Long Password"), kLongPassword, false, 0);
+    others.insert(QStringLiteral("long login"), addUser(kLongLogin, QStringLiteral("Long Login"),
+                                                        QStringLiteral("pw2"), false, 0));
+    // Two users whose stored hashes name 10 and 11 passes (the program writes 2).
+    for (const auto& [login, passes] : {std::pair{"tenpasses", 10}, {"elevenpasses", 11}}) {
+        const int id = addUser(QLatin1String(login), QLatin1String(login), QString(), false, 0);
+        DbTable* users = data->globals->dbUsers;
+        QVERIFY(users->locate(QStringLiteral("Developer ID"), id));
+        users->edit();
+        users->fieldByName(QStringLiteral("Password"))
+            .setAsString(hashWithPasses(QStringLiteral("pw3"), passes));
+        users->post();
+        others.insert(QLatin1String(login), id);
+    }
 }
 
 void TestLogin::dialogLayout() {
@@ -100,6 +128,17 @@ void TestLogin::attempts_data() {
     QTest::newRow("first 30 of a long password")
         << Attempts{{"longpw", kLongPassword.left(30)}} << "long" << 0 << false;
     QTest::newRow("whole long password") << Attempts{{"longpw", kLongPassword}} << "" << 1 << true;
+    // The field holds 20 characters of a login name; the login cuts what is
+    // typed the same way, and trailing blanks are not part of a stored name.
+    QTest::newRow("login name longer than its field")
+        << Attempts{{kLongLogin, "pw2"}} << "long login" << 0 << false;
+    QTest::newRow("login name with a trailing blank")
+        << Attempts{{"admin ", "Secret1"}} << "admin" << 0 << false;
+    // A stored hash may not ask for more work than the limits allow.
+    QTest::newRow("hash of 10 passes")
+        << Attempts{{"tenpasses", "pw3"}} << "tenpasses" << 0 << false;
+    QTest::newRow("hash of 11 passes refused")
+        << Attempts{{"elevenpasses", "pw3"}} << "" << 1 << true;
     QTest::newRow("third attempt") << Attempts{wrong, wrong, wrong} << "" << 3 << true;
     QTest::newRow("fourth attempt succeeds")
         << Attempts{wrong, wrong, wrong, right} << "admin" << 3 << false;
@@ -160,6 +199,9 @@ void TestLogin::attempts() {
         QVERIFY(!g.CurrentUserIsAdmin);
     } else if (loggedInAs == QLatin1String("long")) {
         QCOMPARE(g.CurrentUserID, longID);
+    } else if (!loggedInAs.isEmpty()) {
+        QVERIFY2(others.contains(loggedInAs), qPrintable(loggedInAs));
+        QCOMPARE(g.CurrentUserID, others.value(loggedInAs));
     } else {
         QCOMPARE(g.CurrentUserID, 0);
         QVERIFY(g.CurrentUserName.isEmpty());

@@ -6,7 +6,7 @@
 #
 #   walkthrough.sh PROGRAM [SCREENSHOT_FOLDER]
 #
-# Needs: Xvfb, xdotool, ImageMagick (import), sqlite3, sqlcipher, unzip, python3.
+# Needs: Xvfb, xdotool, xprop, ImageMagick (import), sqlite3, sqlcipher, unzip, python3.
 # WALKTHROUGH_KEEP=1 keeps the program folder, its data and the exports.
 set -euo pipefail
 
@@ -140,6 +140,15 @@ focus() {
     done
 }
 
+# The title a window manager shows (_NET_WM_NAME) is the window's own title,
+# exactly: nothing such as the program's name appended to it.
+title_shown_is() {
+    local got
+    got=$(xprop -id "$1" _NET_WM_NAME 2>/dev/null) || fail "xprop cannot read the title of window $1"
+    [ "$got" = "_NET_WM_NAME(UTF8_STRING) = \"$2\"" ] ||
+        fail "window $1 is shown as ${got#*= } instead of \"$2\""
+}
+
 window_gone() { ! windows_named "$1" >/dev/null; }
 id_gone() { ! xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1"; }
 wait_gone() { wait_until "the window /$1/ to close" window_gone "$1"; }
@@ -207,7 +216,7 @@ wait_program_end() {
 }
 
 # ---------------------------------------------------------------- set up
-for tool in Xvfb xdotool import sqlite3 sqlcipher unzip python3; do
+for tool in Xvfb xdotool xprop import sqlite3 sqlcipher unzip python3; do
     command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps.sh installs it)"
 done
 rm -rf "$shots"
@@ -234,7 +243,8 @@ xdotool mousemove 1275 1020
 # ================================================================ first run
 step "first start: the Getting Started wizard opens on the empty data folder"
 start_program 1
-window '^Getting Started Wizard' >/dev/null
+wizard=$(window '^Getting Started Wizard')
+title_shown_is "$wizard" "Getting Started Wizard"
 windows_named '^Login' >/dev/null && fail "the login dialog is shown before the wizard"
 shot "wizard-welcome"
 
@@ -261,6 +271,7 @@ wait_gone '^Getting Started Wizard'
 
 step "login: a wrong password first"
 login=$(window '^Login')
+title_shown_is "$login" "Login"
 splash=$(windows_named '^Pelloran$' || true) # behind the login
 shot "login"
 keys alt+u ctrl+a
@@ -269,6 +280,7 @@ keys alt+p ctrl+a
 type_text "not the password"
 keys Return
 box=$(window '^Pelloran$' "$splash")
+title_shown_is "$box" "Pelloran"
 shot "login-refused"
 keys Return # OK on "Invalid username or password."
 wait_until "the message box to close" id_gone "$box"
@@ -282,13 +294,14 @@ type_text "$PASSWORD"
 keys Return
 wait_gone '^Login'
 main=$(window '^Pelloran$' "$splash")
+title_shown_is "$main" "Pelloran"
 shot "main-window"
 python3 "$here/screen.py" has-panel <(import -window "$main" -depth 8 ppm:- 2>/dev/null) ||
     fail "the side panel is not shown"
 
 step "task editor: first task, with a feature the project does not have yet"
 keys Insert # Add Task
-window '^Add Task' >/dev/null
+title_shown_is "$(window '^Add Task')" "Add Task"
 type_text "$FEATURE" # the Feature box has the focus
 keys Tab Tab         # past the "..." button to the task name
 type_text "$TASK1"
@@ -297,7 +310,7 @@ keys Tab ctrl+a
 type_text 4 # Original estimate
 shot "task1-filled"
 keys Return # OK
-window '^Add new feature' >/dev/null
+title_shown_is "$(window '^Add new feature')" "Add new feature?"
 shot "add-new-feature"
 keys Return # Yes
 wait_gone '^Add new feature'

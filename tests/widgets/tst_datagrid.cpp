@@ -1,13 +1,14 @@
 // The data grid as a user and a binding frame meet it.
+#include "bench/GridBenchmark.h"
 #include "data/Errors.h"
 #include "widgets/DataGrid.h"
 #include "widgets/ErrorHandling.h"
-#include "widgets/GridBenchmark.h"
 #include "widgets/GridColumnChooser.h"
 #include "widgets/GridFilterPopup.h"
 #include "widgets/PriorityIcons.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -107,6 +108,7 @@ class TestDataGrid : public QObject {
 private slots:
     void groupingAndGroupFooters();
     void filterAndFooterSums();
+    void filterPanelShowsPlainText();
     void headerFilterDropDown();
     void sortingByHeaderClicks();
     void focusAndExpansionKeptAcrossReread();
@@ -201,6 +203,24 @@ void TestDataGrid::filterAndFooterSums() {
     f.grid.clearFilter();
     QCOMPARE(f.grid.shownRows().size(), 6);
     QVERIFY(!check->isVisible());
+}
+
+void TestDataGrid::filterPanelShowsPlainText() {
+    Fixture f;
+    const QString markup = QStringLiteral("<b>Design</b> &amp; <i>review</i>");
+    QList<QVariantList> rows = baseRows();
+    rows[0][2] = markup;
+    f.model->setRows(rows);
+    f.grid.setFilter({{{QStringLiteral("Task"), GridCondition::Op::Equals, markup}}});
+    QCOMPARE(f.keys(), QList<int>{1});
+    // The panel names the task as it is written, tags and all.
+    QLabel* label = nullptr;
+    for (QLabel* l : f.grid.findChildren<QLabel*>())
+        if (l->isVisible() && l->text() == f.grid.filterText())
+            label = l;
+    QVERIFY(label);
+    QCOMPARE(label->text(), QStringLiteral("Task equals '") + markup + u'\'');
+    QCOMPARE(label->textFormat(), Qt::PlainText);
 }
 
 void TestDataGrid::headerFilterDropDown() {

@@ -1,4 +1,4 @@
-#include "widgets/GridBenchmark.h"
+#include "bench/GridBenchmark.h"
 
 #include "widgets/DataGrid.h"
 #include "widgets/PriorityIcons.h"
