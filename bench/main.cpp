@@ -9,6 +9,7 @@
 #include "bench/DataFigures.h"
 #include "bench/GridFigures.h"
 #include "bench/LiveFigures.h"
+#include "bench/RemainingWorkFigure.h"
 #include "data/Errors.h"
 
 #include <QApplication>
@@ -64,8 +65,11 @@ int main(int argc, char** argv) {
     try {
         if (options.wants(QStringLiteral("grid")))
             bench::runGridFigures(options);
-        if (!options.only.startsWith(QLatin1String("grid")))
+        if (!options.only.startsWith(QLatin1String("grid")) &&
+            !options.only.startsWith(QLatin1String("remaining")))
             bench::runDataFigures(options);
+        if (options.wants(QStringLiteral("remaining-work")))
+            bench::runRemainingWorkFigure(options);
     } catch (const PelloranError& e) {
         std::fprintf(stderr, "pelloran-bench: %s\n", e.what());
         return 1;

@@ -8,7 +8,8 @@
 // attached to one connection. The Tasks file is the connection's main
 // database, so a transaction that spans several tables commits atomically
 // (rollback journal with a super-journal). Only the Developers file is
-// encrypted; it is attached when its password is first applied.
+// encrypted; it is attached, with its password from the table definitions,
+// when a table object or a statement first reads it.
 //
 // One header for callers; each class lives in a file of its own:
 //   DbConnection  the connection, its statement cache and write transactions

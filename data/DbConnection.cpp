@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 using DbStorage::quoted;
 using DbStorage::translateParameters;
@@ -101,7 +102,7 @@ bool DbConnection::isAttached(const TableDef& table) const {
     return table.schema() == QLatin1String("tasks") || attached_.contains(table.schema());
 }
 
-void DbConnection::attachTable(const TableDef& table, const QString& password) {
+void DbConnection::attachTable(const TableDef& table, const std::optional<QString>& password) {
     if (isAttached(table))
         return;
     const QString file = fileInFolder(folder_, table.fileName());
@@ -116,7 +117,7 @@ void DbConnection::attachTable(const TableDef& table, const QString& password) {
     {
         DbStatement st(*this, sql);
         st.bind(1, file);
-        st.bind(2, table.encrypted ? password : QString());
+        st.bind(2, table.encrypted ? password.value_or(kTablePassword) : QString());
         try {
             st.step();
         } catch (const DataError& e) {
@@ -147,6 +148,18 @@ void DbConnection::attachTable(const TableDef& table, const QString& password) {
                                    .toUtf8();
     sqlite3_exec(db_, journal.constData(), nullptr, nullptr, nullptr);
     attached_.append(table.schema());
+}
+
+void DbConnection::attachTablesNamedIn(const QString& sql) {
+    for (const TableDef& t : allTableDefs()) {
+        if (isAttached(t))
+            continue;
+        const QRegularExpression name(QStringLiteral("\\b") + QRegularExpression::escape(t.name) +
+                                          QStringLiteral("\\b"),
+                                      QRegularExpression::CaseInsensitiveOption);
+        if (sql.contains(name))
+            attachTable(t);
+    }
 }
 
 QStringList DbConnection::tableFiles() const {
@@ -246,6 +259,7 @@ void DbConnection::check(int rc, const QString& what) const {
 int DbConnection::execute(const QString& sql, const QVariantList& params) {
     QStringList names;
     const QString translated = translateParameters(sql, names);
+    attachTablesNamedIn(translated); // before the transaction: no attaching inside one
     Transaction tx(*this);
     int changes = 0;
     {

@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 struct sqlite3;
@@ -23,10 +24,15 @@ public:
 
     const QString& dataFolder() const { return folder_; }
 
-    // Makes the table's file reachable by its name in statements. Encrypted
-    // tables need their password; a wrong one fails with a clear error.
-    void attachTable(const TableDef& table, const QString& password = {});
+    // Makes the table's file reachable by its name in statements. An
+    // encrypted table is opened with its own password from the table
+    // definitions, or with `password` when one is given; a wrong one fails
+    // with a clear error.
+    void attachTable(const TableDef& table, const std::optional<QString>& password = std::nullopt);
     bool isAttached(const TableDef& table) const;
+    // Attaches the tables a statement names that are not attached yet (the
+    // encrypted one), so a query that reads "Developers" needs no password.
+    void attachTablesNamedIn(const QString& sql);
 
     // Runs one statement that returns no rows, binding `params` in order to
     // its parameters, in a transaction of its own unless one is open.
@@ -74,6 +80,8 @@ private:
     // its last write left.
     friend class DbStatement;
     friend class DbTable;
+    // Tests that must break the connection on purpose define this.
+    friend struct DbConnectionTestAccess;
     sqlite3* handle() const { return db_; }
 
     sqlite3_stmt* acquire(const QString& sql, bool& cached);

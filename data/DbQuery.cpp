@@ -118,10 +118,6 @@ DbParam& DbQuery::paramByName(const QString& name) {
                     QStringLiteral("' not found"));
 }
 
-void DbQuery::setTablePassword(const QString& tableName, const QString& password) {
-    passwords_.append({tableName, password});
-}
-
 void DbQuery::setMasterSource(DbDataset* master) {
     QObject::disconnect(masterScroll_);
     QObject::disconnect(masterOpen_);
@@ -151,9 +147,8 @@ void DbQuery::followMaster() {
 }
 
 DbQuery::Result DbQuery::run() {
-    for (const auto& [table, password] : passwords_)
-        if (const TableDef* def = findTableDef(table))
-            conn_.attachTable(*def, password);
+    // A table the statement reads is attached first, with its password if it has one.
+    conn_.attachTablesNamedIn(translated_);
     DbStatement st(conn_, translated_);
     for (int i = 0; i < params_.size(); ++i) {
         DbParam& p = params_[i];

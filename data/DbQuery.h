@@ -52,9 +52,6 @@ public:
     DbParam& paramByName(const QString& name);
     QList<DbParam>& params() { return params_; }
 
-    // Password of an encrypted table the statement reads ("developers").
-    void setTablePassword(const QString& tableName, const QString& password);
-
     // Parameters without a value of their own take the master's current field
     // of the same name when the query opens; moving the master runs it again.
     void setMasterSource(DbDataset* master);
@@ -116,7 +113,6 @@ private:
     QString sql_;
     QString translated_;
     QList<DbParam> params_;
-    QList<QPair<QString, QString>> passwords_;
     DbDataset* master_ = nullptr;
     QMetaObject::Connection masterScroll_, masterOpen_;
     // The rows, one cell per value, row after row.

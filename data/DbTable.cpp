@@ -239,11 +239,6 @@ bool DbTable::loadRowById(qint64 rowid) {
 }
 
 void DbTable::doOpen() {
-    if (def_->encrypted && password_.isEmpty())
-        throw DataError(
-            def_->name +
-                QStringLiteral(": the table is encrypted and its password has not been applied"),
-            def_->fileName());
     conn_.attachTable(*def_, password_);
     if (master_) {
         DbField* f = master_->hasCurrent() ? master_->findField(masterField_) : nullptr;

@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include <deque>
+#include <optional>
 
 class DbStatement;
 
@@ -26,8 +27,8 @@ public:
     void setIndexName(const QString& tag);
     const QString& indexName() const { return indexTag_; }
 
-    // Apply the table password. Needed on an encrypted table before its
-    // records are read; open() waits for it.
+    // An encrypted table opens with its own password from the table
+    // definitions; this replaces it (a wrong one then fails to open).
     void applyPassword(const QString& password);
 
     // Only rows whose `field` equals `value` (a range on that field).
@@ -68,7 +69,7 @@ private:
     QString qualified_;
     QString indexTag_;
     const IndexDef* index_ = nullptr;
-    QString password_;
+    std::optional<QString> password_;
     QString rangeField_;
     QVariant rangeValue_;
     bool hasRange_ = false;

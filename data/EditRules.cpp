@@ -17,13 +17,9 @@ int loginWidth() {
     return login ? login->width : 20;
 }
 
-enum class Reads { Users, Others };
-
-// One number out of a query; the users table needs its password.
-int countOf(DbConnection& conn, Reads reads, const QString& sql, const QVariantMap& params) {
+// One number out of a query.
+int countOf(DbConnection& conn, const QString& sql, const QVariantMap& params) {
     DbQuery q(conn, sql);
-    if (reads == Reads::Users)
-        q.setTablePassword(QStringLiteral("developers"), kTablePassword);
     for (auto it = params.begin(); it != params.end(); ++it)
         q.paramByName(it.key()).setValue(it.value());
     q.open();
@@ -33,7 +29,7 @@ int countOf(DbConnection& conn, Reads reads, const QString& sql, const QVariantM
 }
 
 bool isAdministrator(DbConnection& conn, int developerID) {
-    return countOf(conn, Reads::Users, QStringLiteral(R"(select count(*) from developers
+    return countOf(conn, QStringLiteral(R"(select count(*) from developers
 where "Developer ID" = :DeveloperID and "IsAdmin" <> 0)"),
                    {{QStringLiteral("DeveloperID"), developerID}}) > 0;
 }
@@ -52,22 +48,20 @@ QString loginKey(const QString& loginName) {
 
 int userWithLoginName(DbConnection& conn, const QString& loginName, int exceptDeveloperID) {
     // The engine's upper() changes a to z only, as upperAsciiLetters does.
-    return countOf(conn, Reads::Users,
-                   QStringLiteral(R"(select coalesce(min("Developer ID"), 0) from developers
+    return countOf(conn, QStringLiteral(R"(select coalesce(min("Developer ID"), 0) from developers
 where upper("LoginName") = :LoginKey and "Developer ID" <> :ExceptID)"),
                    {{QStringLiteral("LoginKey"), loginKey(loginName)},
                     {QStringLiteral("ExceptID"), exceptDeveloperID}});
 }
 
 int administratorCount(DbConnection& conn, int exceptDeveloperID) {
-    return countOf(conn, Reads::Users, QStringLiteral(R"(select count(*) from developers
+    return countOf(conn, QStringLiteral(R"(select count(*) from developers
 where "IsAdmin" <> 0 and "Developer ID" <> :ExceptID)"),
                    {{QStringLiteral("ExceptID"), exceptDeveloperID}});
 }
 
 int featureTaskCount(DbConnection& conn, int featureID) {
-    return countOf(conn, Reads::Others,
-                   QStringLiteral(R"(select count(*) from tasks where "Feature ID" = :ID)"),
+    return countOf(conn, QStringLiteral(R"(select count(*) from tasks where "Feature ID" = :ID)"),
                    {{QStringLiteral("ID"), featureID}});
 }
 
@@ -76,7 +70,6 @@ QString refuseLoginName(DbConnection& conn, int developerID, const QString& logi
     // data already has it twice: only a new or changed name must be free.
     if (developerID != 0) {
         DbTable users(conn, QStringLiteral("Developers"));
-        users.applyPassword(kTablePassword);
         users.open();
         if (users.locate(QStringLiteral("Developer ID"), developerID) &&
             loginKey(users.fieldByName(QStringLiteral("LoginName")).asString()) ==
@@ -118,7 +111,6 @@ QString refuseFeatureDelete(DbConnection& conn, int featureID, const QString& fe
 bool changeOwnPassword(DbConnection& conn, int developerID, const QString& oldPassword,
                        const QString& newPassword) {
     DbTable users(conn, QStringLiteral("Developers"));
-    users.applyPassword(kTablePassword);
     users.open();
     if (developerID == 0 || !users.locate(QStringLiteral("Developer ID"), developerID))
         return false;

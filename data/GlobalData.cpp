@@ -60,6 +60,5 @@ void TdmGlobals::DataModuleCreate(const QString& programFolder, const QString& d
     dbUsers = new DbTable(*connection_, QStringLiteral("Developers"), this);
     dbUsers->setObjectName(QStringLiteral("dbUsers"));
     dbUsers->setIndexName(QStringLiteral("LOGINNAME"));
-    dbUsers->applyPassword(kTablePassword);
     dbUsers->open();
 }

@@ -29,7 +29,7 @@ public:
     // Tells windows when another copy changed the data folder (stopped until
     // the main window starts it).
     DataChangeWatcher* changeWatcher = nullptr;
-    DbTable* dbUsers = nullptr; // "Developers", ordered by LOGINNAME, password applied
+    DbTable* dbUsers = nullptr; // "Developers", ordered by LOGINNAME
     GridStyleRepository StyleRepository;
 
     // Login state, written once by a successful login.

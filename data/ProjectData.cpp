@@ -1,8 +1,7 @@
 #include "data/ProjectData.h"
 
 #include "data/GlobalData.h"
-
-#include <QCoreApplication>
+#include "data/TaskHistory.h"
 
 TdmProjects* dmProjects = nullptr;
 
@@ -33,14 +32,6 @@ from tasks left outer join features on (features."feature id" = tasks."feature i
 where (features."project id" = :ProjectID) 
    and (tasks."Developer ID" = :DeveloperID)
    and (tasks."Status" <> 'Complete'))";
-
-QString modifiedByText(const QString& userName) {
-    return QCoreApplication::translate("ProjectData", "Modified by %1").arg(userName);
-}
-
-QString taskAddedByText(const QString& userName) {
-    return QCoreApplication::translate("ProjectData", "Task added by %1").arg(userName);
-}
 
 TdmProjects::TdmProjects(TdmGlobals& globals, QObject* parent)
     : QObject(parent)
@@ -81,7 +72,6 @@ TdmProjects::~TdmProjects() {
 }
 
 void TdmProjects::DataModuleCreate() {
-    sqlSchedule->setTablePassword(QStringLiteral("developers"), kTablePassword);
     dbProjects->open();
     sqlSchedule->open();
     dbHistory->open();
@@ -170,25 +160,14 @@ void TdmProjects::ChangeTask(const QString& fieldName, const QVariant& value) {
             if (shown)
                 newValue = field.asFloat() + (value.toDouble() - shown->asFloat());
         }
+        if (betweenReadAndWrite_)
+            betweenReadAndWrite_();
         tasks.edit();
         field.setValue(newValue);
         tasks.post();
         change += QStringLiteral(" to ") + field.asString();
-
-        dbHistory->append();
-        try {
-            dbHistory->fieldByName(QStringLiteral("Task ID")).setAsInteger(taskID);
-            dbHistory->fieldByName(QStringLiteral("User ID")).setAsInteger(globals_.CurrentUserID);
-            dbHistory->fieldByName(QStringLiteral("Action Description"))
-                .setAsString(modifiedByText(globals_.CurrentUserName));
-            dbHistory->fieldByName(QStringLiteral("Change Description")).setAsString(change);
-            dbHistory->fieldByName(QStringLiteral("Modified Datestamp"))
-                .setAsDateTime(QDateTime::currentDateTime());
-            dbHistory->post();
-        } catch (...) {
-            dbHistory->cancel();
-            throw;
-        }
+        writeHistoryRow(*dbHistory, taskID, globals_.CurrentUserID, globals_.CurrentUserName,
+                        HistoryAction::Modified, change);
         tx.commit();
     }
     reopenScheduleAt(taskID);

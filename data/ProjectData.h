@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class TdmGlobals;
 
 // What the project data module needs of the main window. The window installs
@@ -54,6 +56,13 @@ public:
     // task stay current while they exist.
     void rereadAll();
 
+    // For tests only: called inside ChangeTask after the stored value is read
+    // and before the new one is written, so a test can make another copy of
+    // the program write in between.
+    void setBetweenReadAndWriteHook(std::function<void()> hook) {
+        betweenReadAndWrite_ = std::move(hook);
+    }
+
     static const char* const kScheduleSql;
     static const char* const kMyTasksCountSql;
 
@@ -62,10 +71,7 @@ private:
     void rerunSchedule();
     TdmGlobals& globals_;
     IScheduleWindow* window_ = nullptr;
+    std::function<void()> betweenReadAndWrite_;
 };
 
 extern TdmProjects* dmProjects;
-
-// "Modified by %s" and "Task added by %s", kept with the program's texts.
-QString modifiedByText(const QString& userName);
-QString taskAddedByText(const QString& userName);

@@ -26,8 +26,10 @@ const QString kName = QStringLiteral("Name");
 const QString kDescription = QStringLiteral("Description");
 } // namespace
 
-TfrmEditFeature::TfrmEditFeature(QWidget* parent)
-    : QDialog(parent, kFixedDialogFlags) {
+TfrmEditFeature::TfrmEditFeature(TdmGlobals& globals, TdmProjects& projects, QWidget* parent)
+    : QDialog(parent, kFixedDialogFlags)
+    , globals_(globals)
+    , projects_(projects) {
     setObjectName(QStringLiteral("frmEditFeature"));
     setWindowTitle(QStringLiteral("Edit Feature"));
 
@@ -99,7 +101,7 @@ TfrmEditFeature::~TfrmEditFeature() {
 }
 
 void TfrmEditFeature::FormCreate() {
-    DbConnection& conn = dmGlobals->Connection();
+    DbConnection& conn = globals_.Connection();
     dbFeatures = std::make_unique<DbTable>(conn, QStringLiteral("Features"));
     dbFeatures->setObjectName(QStringLiteral("dbFeatures"));
     dbFeatures->setIndexName(QStringLiteral("PROJECT ID"));
@@ -117,7 +119,7 @@ int TfrmEditFeature::featureID() const {
 }
 
 void TfrmEditFeature::dbFeaturesNewRecord() {
-    if (const int projectID = dmProjects->currentProjectID())
+    if (const int projectID = projects_.currentProjectID())
         dbFeatures->fieldByName(kProjectID).setAsInteger(projectID);
 }
 
@@ -133,7 +135,7 @@ bool TfrmEditFeature::beginEdit(int id) {
     try {
         dbFeatures->edit();
     } catch (const DataError&) {
-        DbTable check(dmGlobals->Connection(), QStringLiteral("Features"));
+        DbTable check(globals_.Connection(), QStringLiteral("Features"));
         check.open();
         if (!check.locate(kFeatureID, id))
             return false; // deleted by another user a moment ago
@@ -156,7 +158,7 @@ void TfrmEditFeature::showRecord() {
 void TfrmEditFeature::btnOKClick() {
     const bool adding = dbFeatures->state() == DbDataset::State::Insert;
     if (!adding) {
-        DbTable check(dmGlobals->Connection(), QStringLiteral("Features"));
+        DbTable check(globals_.Connection(), QStringLiteral("Features"));
         check.open();
         if (!check.locate(kFeatureID, dbFeatures->fieldByName(kFeatureID).asInteger())) {
             // Another copy of the program deleted it meanwhile.
@@ -180,7 +182,7 @@ void TfrmEditFeature::btnOKClick() {
     dbFeatures->post();
     // Re-runs everything that follows the current project: the schedule and
     // an open task editor's feature list.
-    dmProjects->dbProjects->refresh();
+    projects_.dbProjects->refresh();
     accept();
 }
 
@@ -195,7 +197,7 @@ void TfrmEditFeature::reject() {
 }
 
 int AddNewFeature(QWidget* parent) {
-    TfrmEditFeature dialog(parent ? parent : EditingHelp::defaultParent());
+    TfrmEditFeature dialog(*dmGlobals, *dmProjects, parent ? parent : EditingHelp::defaultParent());
     dialog.beginAdd();
     if (dialog.exec() != QDialog::Accepted)
         return 0;
@@ -203,7 +205,7 @@ int AddNewFeature(QWidget* parent) {
 }
 
 void EditFeature(int featureID, QWidget* parent) {
-    TfrmEditFeature dialog(parent ? parent : EditingHelp::defaultParent());
+    TfrmEditFeature dialog(*dmGlobals, *dmProjects, parent ? parent : EditingHelp::defaultParent());
     if (dialog.beginEdit(featureID))
         dialog.exec();
 }

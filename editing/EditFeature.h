@@ -10,6 +10,8 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class LookupCombo;
+class TdmGlobals;
+class TdmProjects;
 
 class TfrmEditFeature : public QDialog {
     Q_OBJECT
@@ -17,8 +19,9 @@ public:
     static constexpr int kClientWidth = 246;
     static constexpr int kClientHeight = 191;
 
-    // Opens the dialog's own cursors; errors propagate.
-    explicit TfrmEditFeature(QWidget* parent = nullptr);
+    // Opens the dialog's own cursors on the globals' connection; a new
+    // feature belongs to the current project of `projects`. Errors propagate.
+    TfrmEditFeature(TdmGlobals& globals, TdmProjects& projects, QWidget* parent = nullptr);
     ~TfrmEditFeature() override;
 
     QLabel* labProject = nullptr;
@@ -51,6 +54,8 @@ private:
     void btnOKClick();
     void btnCancelClick();
 
+    TdmGlobals& globals_;
+    TdmProjects& projects_;
     bool loading_ = false;
 };
 

@@ -1,6 +1,7 @@
 #include "editing/EditTask.h"
 
 #include "data/Dataset.h"
+#include "data/FeatureRules.h"
 #include "data/GlobalData.h"
 #include "data/ProjectData.h"
 #include "editing/EditFeature.h"
@@ -15,7 +16,6 @@
 #include "widgets/PriorityIcons.h"
 
 #include <QComboBox>
-#include <QDateTime>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -35,17 +35,12 @@ from features
 where features."Project ID" = :"Project ID"
 order by features."Name")";
 
-const char* const TfrmEditTask::kCountFeaturesSql = R"(select count(*)
-from features
-where (Upper(features."Name") = :Name)
-  and (features."Project ID") = :"Project ID")";
-
 const char* const TfrmEditTask::kDevelopersSql = R"(select "Developer ID", "Name"
 from Developers
 order by "Name")";
 
 namespace {
-constexpr int kNameWidth = 60; // "Name" of Tasks and Features
+constexpr int kNameWidth = kFeatureNameWidth; // "Name" of Tasks and Features
 
 const QString kTaskID = QStringLiteral("Task ID");
 const QString kFeatureID = QStringLiteral("Feature ID");
@@ -59,16 +54,6 @@ const QString kElapsedTime = QStringLiteral("Elapsed Time");
 const QString kStatus = QStringLiteral("Status");
 const QString kNotes = QStringLiteral("Notes");
 
-// A name as the 60-character field keeps it: cut to the width, trailing
-// blanks dropped. Comparing and looking up in this form means a typed name
-// with trailing blanks finds the feature it names instead of adding a twin.
-QString asStoredName(const QString& typed) {
-    QString s = typed.left(kNameWidth);
-    while (s.endsWith(u' '))
-        s.chop(1);
-    return s;
-}
-
 QIcon priorityIcon(int priority) {
     QPixmap pm = crispPixmap(QSize(16, 16));
     pm.fill(Qt::transparent);
@@ -78,14 +63,12 @@ QIcon priorityIcon(int priority) {
     painter.end();
     return QIcon(pm);
 }
-
-QString numberText(double v) {
-    return DbField::textOf(FieldKind::Float, v);
-}
 } // namespace
 
-TfrmEditTask::TfrmEditTask(QWidget* parent)
-    : QDialog(parent, kFixedDialogFlags) {
+TfrmEditTask::TfrmEditTask(TdmGlobals& globals, TdmProjects& projects, QWidget* parent)
+    : QDialog(parent, kFixedDialogFlags)
+    , globals_(globals)
+    , projects_(projects) {
     setObjectName(QStringLiteral("frmEditTask"));
     setWindowTitle(QStringLiteral("Edit Task"));
 
@@ -266,7 +249,6 @@ TfrmEditTask::TfrmEditTask(QWidget* parent)
 TfrmEditTask::~TfrmEditTask() {
     // The cursors go before the controls that show them.
     sqlFeatures.reset();
-    sqlCountFeatures.reset();
     sqlDevelopers.reset();
     dbTasks.reset();
     dbFeatures.reset();
@@ -274,7 +256,7 @@ TfrmEditTask::~TfrmEditTask() {
 }
 
 void TfrmEditTask::FormCreate() {
-    DbConnection& conn = dmGlobals->Connection();
+    DbConnection& conn = globals_.Connection();
     dbTasks = std::make_unique<DbTable>(conn, QStringLiteral("Tasks"));
     dbTasks->setObjectName(QStringLiteral("dbTasks"));
     connect(dbTasks.get(), &DbDataset::newRecord, this, &TfrmEditTask::dbTasksNewRecord);
@@ -282,11 +264,8 @@ void TfrmEditTask::FormCreate() {
 
     sqlFeatures = std::make_unique<DbQuery>(conn, QString::fromUtf8(kFeaturesSql));
     sqlFeatures->setObjectName(QStringLiteral("sqlFeatures"));
-    sqlFeatures->setMasterSource(dmProjects->dbProjects);
+    sqlFeatures->setMasterSource(projects_.dbProjects);
     connect(sqlFeatures.get(), &DbDataset::afterOpen, this, &TfrmEditTask::sqlFeaturesAfterOpen);
-
-    sqlCountFeatures = std::make_unique<DbQuery>(conn, QString::fromUtf8(kCountFeaturesSql));
-    sqlCountFeatures->setObjectName(QStringLiteral("sqlCountFeatures"));
 
     dbFeatures = std::make_unique<DbTable>(conn, QStringLiteral("Features"));
     dbFeatures->setObjectName(QStringLiteral("dbFeatures"));
@@ -301,7 +280,6 @@ void TfrmEditTask::FormCreate() {
     sqlFeatures->open();
     dbFeatures->open();
     dbHistory->open();
-    sqlDevelopers->setTablePassword(QStringLiteral("developers"), kTablePassword);
     sqlDevelopers->open();
     cmbDeveloper->loadFrom(*sqlDevelopers, kDeveloperID, kName);
 }
@@ -323,20 +301,14 @@ void TfrmEditTask::sqlFeaturesAfterOpen() {
 
 void TfrmEditTask::dbTasksNewRecord() {
     dbTasks->fieldByName(kDeveloperID)
-        .setAsInteger(dmProjects->GetDefaultDeveloper(dmProjects->currentProjectID()));
+        .setAsInteger(projects_.GetDefaultDeveloper(projects_.currentProjectID()));
     dbTasks->fieldByName(kElapsedTime).setAsFloat(0);
     dbTasks->fieldByName(kPriority).setAsInteger(3);
     dbTasks->fieldByName(kStatus).setAsString(QStringLiteral("Not Started"));
 }
 
 void TfrmEditTask::SetOldTaskValues() {
-    OldFeatureID = dbTasks->fieldByName(kFeatureID).asInteger();
-    OldTaskName = dbTasks->fieldByName(kName).asString();
-    OldPriority = dbTasks->fieldByName(kPriority).asInteger();
-    OldCurrentEstimate = dbTasks->fieldByName(kCurrentEstimate).asFloat();
-    OldElapsedTime = dbTasks->fieldByName(kElapsedTime).asFloat();
-    OldStatus = dbTasks->fieldByName(kStatus).asString();
-    OldDeveloperID = dbTasks->fieldByName(kDeveloperID).asInteger();
+    OldTaskValues = TaskValues::of(*dbTasks);
 }
 
 void TfrmEditTask::beginAdd() {
@@ -357,7 +329,7 @@ bool TfrmEditTask::beginEdit(int id) {
         txtCurrentEstimate->setEnabled(false);
     else
         txtOriginalEstimate->setEnabled(false);
-    if (dbFeatures->locate(kFeatureID, OldFeatureID)) {
+    if (dbFeatures->locate(kFeatureID, OldTaskValues.featureID)) {
         const QSignalBlocker block(cmbFeature);
         cmbFeature->setEditText(dbFeatures->fieldByName(kName).asString());
     }
@@ -412,27 +384,9 @@ void TfrmEditTask::txtOriginalEstimateChange(double value) {
 }
 
 bool TfrmEditTask::taskStillStored() {
-    DbTable tasks(dmGlobals->Connection(), QStringLiteral("Tasks"));
+    DbTable tasks(globals_.Connection(), QStringLiteral("Tasks"));
     tasks.open();
     return tasks.locate(kTaskID, dbTasks->fieldByName(kTaskID).asInteger());
-}
-
-int TfrmEditTask::findFeature(const QString& name, int projectID) {
-    if (dbFeatures->locate(QStringLiteral("Name;Project ID"), QVariantList{name, projectID}))
-        return dbFeatures->fieldByName(kFeatureID).asInteger();
-    // The existence test ignores letter case; a name that differs from a
-    // feature of the project only in case means that feature.
-    DbQuery same(dmGlobals->Connection(),
-                 QStringLiteral("select \"Feature ID\" from features where "
-                                "upper(\"Name\") = :Name and \"Project ID\" = :ProjectID "
-                                "order by \"Feature ID\""));
-    same.paramByName(QStringLiteral("Name")).setAsString(upperAsciiLetters(name));
-    same.paramByName(QStringLiteral("ProjectID")).setAsInteger(projectID);
-    same.open();
-    if (!same.hasCurrent())
-        return 0;
-    const int id = same.field(0).asInteger();
-    return dbFeatures->locate(kFeatureID, id) ? id : 0;
 }
 
 void TfrmEditTask::btnOKClick() {
@@ -456,39 +410,14 @@ void TfrmEditTask::btnOKClick() {
         return;
     }
 
-    const QString featureName = asStoredName(typed);
-    const int projectID = dmProjects->currentProjectID();
-    int count = 0;
-    {
-        struct Closer {
-            DbQuery& q;
-            ~Closer() { q.close(); }
-        } closer{*sqlCountFeatures};
-        sqlCountFeatures->close();
-        sqlCountFeatures->paramByName(kName).setAsString(upperAsciiLetters(featureName));
-        sqlCountFeatures->paramByName(kProjectID).setAsInteger(projectID);
-        sqlCountFeatures->open();
-        count = sqlCountFeatures->field(0).asInteger();
-    }
-    if (count == 0) {
-        if (!Msg::question(this, QStringLiteral("Add new feature?"),
-                           QStringLiteral("This project does not have the feature \"") +
-                               featureName + QStringLiteral("\". Would you like to add it now?")))
-            return;
-        try {
-            dbFeatures->append();
-            dbFeatures->fieldByName(kProjectID).setAsInteger(projectID);
-            dbFeatures->fieldByName(kName).setAsString(featureName);
-            dbFeatures->post();
-        } catch (const PelloranError&) {
-            // The lookup below reports the missing feature.
-            dbFeatures->cancel();
-        }
-    }
-    const int featureID = findFeature(featureName, projectID);
+    const int featureID = findOrAddFeature(
+        globals_.Connection(), projects_.currentProjectID(), typed, [this](const QString& name) {
+            return Msg::question(this, QStringLiteral("Add new feature?"),
+                                 QStringLiteral("This project does not have the feature \"") +
+                                     name + QStringLiteral("\". Would you like to add it now?"));
+        });
     if (featureID == 0)
-        throw PelloranError(QStringLiteral("Cannot find feature ") + featureName +
-                            QStringLiteral("!"));
+        return; // the user would not add the feature
 
     storeTaskName();
     storeNotes();
@@ -512,72 +441,16 @@ void TfrmEditTask::btnOKClick() {
 }
 
 void TfrmEditTask::dbTasksAfterPost() {
-    dbHistory->append();
-    try {
-        dbHistory->fieldByName(kTaskID).setAsInteger(dbTasks->fieldByName(kTaskID).asInteger());
-        dbHistory->fieldByName(QStringLiteral("User ID")).setAsInteger(dmGlobals->CurrentUserID);
-        if (IsNewTask) {
-            dbHistory->fieldByName(QStringLiteral("Action Description"))
-                .setAsString(taskAddedByText(dmGlobals->CurrentUserName));
-            dbHistory->post();
-            return;
-        }
-
-        QStringList lines;
-        const int featureID = dbTasks->fieldByName(kFeatureID).asInteger();
-        if (featureID != OldFeatureID) {
-            const QString oldName = dbFeatures->locate(kFeatureID, OldFeatureID)
-                                        ? dbFeatures->fieldByName(kName).asString()
-                                        : QStringLiteral("Unknown");
-            const QString newName = dbFeatures->locate(kFeatureID, featureID)
-                                        ? dbFeatures->fieldByName(kName).asString()
-                                        : QString();
-            lines << QStringLiteral("Feature changed from ") + oldName + QStringLiteral(" to ") +
-                         newName;
-        }
-        const QString name = dbTasks->fieldByName(kName).asString();
-        if (name != OldTaskName)
-            lines << QStringLiteral("Task name changed from ") + OldTaskName +
-                         QStringLiteral(" to ") + name;
-        const int priority = dbTasks->fieldByName(kPriority).asInteger();
-        if (priority != OldPriority)
-            lines << QStringLiteral("Priority changed from %1 to %2")
-                         .arg(QString::number(OldPriority), QString::number(priority));
-        const double current = dbTasks->fieldByName(kCurrentEstimate).asFloat();
-        if (current != OldCurrentEstimate)
-            lines << QStringLiteral("Current Estimate changed from %1 to %2")
-                         .arg(numberText(OldCurrentEstimate), numberText(current));
-        const double elapsed = dbTasks->fieldByName(kElapsedTime).asFloat();
-        if (elapsed != OldElapsedTime)
-            lines << QStringLiteral("Elapsed Time changed from %1 to %2")
-                         .arg(numberText(OldElapsedTime), numberText(elapsed));
-        const QString status = dbTasks->fieldByName(kStatus).asString();
-        if (status != OldStatus)
-            lines << QStringLiteral("Status changed from ") + OldStatus + QStringLiteral(" to ") +
-                         status;
-        const int developer = dbTasks->fieldByName(kDeveloperID).asInteger();
-        if (developer != OldDeveloperID) {
-            const QString who = sqlDevelopers->locate(kDeveloperID, developer)
-                                    ? sqlDevelopers->fieldByName(kName).asString()
-                                    : QString();
-            lines << QStringLiteral("Task assigned to ") + who;
-        }
-
-        if (lines.isEmpty()) {
-            dbHistory->cancel();
-            return;
-        }
-        dbHistory->fieldByName(QStringLiteral("Action Description"))
-            .setAsString(modifiedByText(dmGlobals->CurrentUserName));
-        dbHistory->fieldByName(QStringLiteral("Change Description"))
-            .setAsString(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
-        dbHistory->fieldByName(QStringLiteral("Modified Datestamp"))
-            .setAsDateTime(QDateTime::currentDateTime());
-        dbHistory->post();
-    } catch (...) {
-        dbHistory->cancel();
-        throw;
-    }
+    TaskNames names;
+    names.featureName = [this](int id) { return featureNameOf(globals_.Connection(), id); };
+    // The developer is named as the dialog's developer list shows it.
+    names.developerName = [this](int id) -> std::optional<QString> {
+        if (!sqlDevelopers->locate(kDeveloperID, id))
+            return std::nullopt;
+        return sqlDevelopers->fieldByName(kName).asString();
+    };
+    recordTaskSave(*dbHistory, taskID(), globals_.CurrentUserID, globals_.CurrentUserName,
+                   IsNewTask, OldTaskValues, TaskValues::of(*dbTasks), names);
 }
 
 void TfrmEditTask::btnCancelClick() {
@@ -635,14 +508,14 @@ void TfrmEditTask::btnAddDeveloperClick() {
 void AddTask(QWidget* parent) {
     if (dmProjects->GetProjectCount() == 0)
         return;
-    TfrmEditTask dialog(parent ? parent : EditingHelp::defaultParent());
+    TfrmEditTask dialog(*dmGlobals, *dmProjects, parent ? parent : EditingHelp::defaultParent());
     dialog.beginAdd();
     if (dialog.exec() == QDialog::Accepted)
         dmProjects->reopenScheduleAt(dialog.taskID());
 }
 
 void EditTaskID(int taskID, QWidget* parent) {
-    TfrmEditTask dialog(parent ? parent : EditingHelp::defaultParent());
+    TfrmEditTask dialog(*dmGlobals, *dmProjects, parent ? parent : EditingHelp::defaultParent());
     if (!dialog.beginEdit(taskID))
         return;
     const int result = dialog.exec();

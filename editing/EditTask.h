@@ -1,6 +1,8 @@
 #pragma once
 // The task editor: adds a task to the current project or changes one task,
 // and records every saved change as a History row of the task.
+#include "data/TaskHistory.h"
+
 #include <QDialog>
 #include <memory>
 
@@ -16,6 +18,8 @@ class QTabWidget;
 class QToolButton;
 class LookupCombo;
 class TimeSpinBox;
+class TdmGlobals;
+class TdmProjects;
 
 class TfrmEditTask : public QDialog {
     Q_OBJECT
@@ -24,8 +28,9 @@ public:
     static constexpr int kClientWidth = 315;
     static constexpr int kClientHeight = 256;
 
-    // Opens the dialog's own cursors; errors propagate.
-    explicit TfrmEditTask(QWidget* parent = nullptr);
+    // Opens the dialog's own cursors on the globals' connection; the current
+    // project is that of `projects`. Errors propagate.
+    TfrmEditTask(TdmGlobals& globals, TdmProjects& projects, QWidget* parent = nullptr);
     ~TfrmEditTask() override;
 
     int helpContext() const { return kHelpContext; }
@@ -59,7 +64,6 @@ public:
 
     std::unique_ptr<DbTable> dbTasks;
     std::unique_ptr<DbQuery> sqlFeatures;
-    std::unique_ptr<DbQuery> sqlCountFeatures;
     std::unique_ptr<DbTable> dbFeatures;
     std::unique_ptr<DbQuery> sqlDevelopers;
     std::unique_ptr<DbTable> dbHistory;
@@ -69,13 +73,7 @@ public:
 
     // The task as stored when the dialog opened for editing; the history
     // compares the saved task with these.
-    int OldFeatureID = 0;
-    QString OldTaskName;
-    int OldPriority = 0;
-    double OldCurrentEstimate = 0;
-    double OldElapsedTime = 0;
-    QString OldStatus;
-    int OldDeveloperID = 0;
+    TaskValues OldTaskValues;
     void SetOldTaskValues();
 
     // The task's id once stored (0 before).
@@ -84,7 +82,6 @@ public:
     bool taskWasDeleted() const { return taskGone_; }
 
     static const char* const kFeaturesSql;
-    static const char* const kCountFeaturesSql;
     static const char* const kDevelopersSql;
 
 public slots:
@@ -116,9 +113,10 @@ private:
     void btnAddFeatureClick();
     void btnAddDeveloperClick();
 
-    int findFeature(const QString& name, int projectID);
     bool taskStillStored();
 
+    TdmGlobals& globals_;
+    TdmProjects& projects_;
     bool loading_ = false;
     bool taskGone_ = false;
 };

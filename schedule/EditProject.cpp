@@ -84,8 +84,6 @@ void TfrmEditProject::FormCreate() {
     dbProjects->open();
     dbDevelopers = std::make_unique<DbTable>(dmGlobals->Connection(), QStringLiteral("Developers"));
     dbDevelopers->setIndexName(QStringLiteral("LOGINNAME"));
-    // The users table is encrypted: the password goes on before the first read.
-    dbDevelopers->applyPassword(kTablePassword);
     dbDevelopers->open();
 
     // The empty first row lets a project have no default developer.

@@ -7,6 +7,7 @@
 #include "schedule/EditProject.h"
 #include "schedule/ProjectSelector.h"
 #include "schedule/QuickActions.h"
+#include "schedule/RemainingWorkWindow.h"
 #include "schedule/ScheduleClipboard.h"
 #include "schedule/ScheduleExport.h"
 #include "schedule/SchedulePrint.h"
@@ -76,7 +77,8 @@ void TfrmProjectSchedule::createCommands() {
     btnTaskNotes = make("btnTaskNotes", "Task &Notes", "Task Notes");
     btnGrouping = make("btnGrouping", "&Group By Box", "Group By Box");
     btnCustomizeColumns = make("btnCustomizeColumns", "&Field Chooser...", "Field Chooser");
-    btnRefresh = make("btnRefresh", "&Refresh", "Refresh", {QKeySequence(Qt::Key_F5)});
+    btnRefresh = make("btnRefresh", "R&efresh", "Refresh", {QKeySequence(Qt::Key_F5)});
+    btnRemainingWork = make("btnRemainingWork", "&Remaining Work...", "Remaining Work");
     btnAddTask = make("btnAddTask", "&Add Task...", "Add Task", {QKeySequence(Qt::Key_Insert)});
     // Enter opens the editor only while the task list has the focus; the
     // keypad key comes first so the menu names it "Enter".
@@ -135,6 +137,7 @@ void TfrmProjectSchedule::createCommands() {
     on(btnGrouping, &TfrmProjectSchedule::btnGroupingClick);
     on(btnCustomizeColumns, &TfrmProjectSchedule::btnCustomizeColumnsClick);
     on(btnRefresh, &TfrmProjectSchedule::btnRefreshClick);
+    on(btnRemainingWork, &TfrmProjectSchedule::btnRemainingWorkClick);
     on(btnAddTask, &TfrmProjectSchedule::btnAddTaskClick);
     on(navAddTask, &TfrmProjectSchedule::btnAddTaskClick);
     on(btnEditTask, &TfrmProjectSchedule::DoEditTask);
@@ -166,7 +169,7 @@ void TfrmProjectSchedule::createMenusAndToolbars() {
     file->addAction(btnExit);
     menuBar()->addMenu(QStringLiteral("&Edit"))->addAction(btnCopyToClipboard);
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    view->addActions({btnTaskNotes, btnGrouping, btnCustomizeColumns});
+    view->addActions({btnTaskNotes, btnGrouping, btnCustomizeColumns, btnRemainingWork});
     view->addSeparator();
     view->addAction(btnRefresh);
     QMenu* task = menuBar()->addMenu(QStringLiteral("T&ask"));
@@ -398,6 +401,13 @@ void TfrmProjectSchedule::btnCustomizeColumnsClick() {
 void TfrmProjectSchedule::btnRefreshClick() {
     dmProjects->rereadAll();
     refreshProjectSelector();
+}
+
+void TfrmProjectSchedule::btnRemainingWorkClick() {
+    // The chart of the current project, with the rows the task list's filter lets through.
+    if (const int projectID = dmProjects->currentProjectID())
+        ShowRemainingWork(this, dmGlobals->Connection(), projectID, cmbProject->currentText(),
+                          *fraTaskList->gridSchedule);
 }
 
 void TfrmProjectSchedule::btnAddTaskClick() {

@@ -57,6 +57,7 @@ public:
     QAction* btnGrouping = nullptr;
     QAction* btnCustomizeColumns = nullptr;
     QAction* btnRefresh = nullptr;
+    QAction* btnRemainingWork = nullptr;
     QAction* btnAddTask = nullptr;
     QAction* btnEditTask = nullptr;
     QAction* btnAddHour = nullptr;
@@ -127,6 +128,7 @@ private:
     void btnCustomizeColumnsClick();
     // Reads the projects and the schedule again at once; the view stays as it is.
     void btnRefreshClick();
+    void btnRemainingWorkClick();
     void btnAddTaskClick();
     void DoEditTask();
     void btnAddProjectClick();

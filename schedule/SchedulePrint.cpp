@@ -274,13 +274,8 @@ int printReport(QPagedPaintDevice& device, const ScheduleExport::Snapshot& grid,
     return printedPages;
 }
 
-bool printGrid(QWidget* parent, const DataGrid& grid, const QString& projectText) {
-    // The report shows the grid as it is when the command is given.
-    const ScheduleExport::Snapshot snap = ScheduleExport::snapshot(grid);
-    const QString title = ScheduleExport::titleFor(projectText);
-    QPrinter printer(QPrinter::HighResolution);
-    setupPrinter(printer, title);
-
+bool printWithDialog(QWidget* parent, QPrinter& printer, const QString& title,
+                     const std::function<int(QPrinter&)>& paint) {
     QPrintDialog dialog(&printer, parent);
     dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
     // Where the dialog is our own widget (not a native one), it gets a
@@ -293,7 +288,7 @@ bool printGrid(QWidget* parent, const DataGrid& grid, const QString& projectText
             QPrintPreviewDialog previewDialog(&printer, &dialog);
             previewDialog.setWindowTitle(title);
             QObject::connect(&previewDialog, &QPrintPreviewDialog::paintRequested, &previewDialog,
-                             [&](QPrinter* target) { printReport(*target, snap, title); });
+                             [&](QPrinter* target) { paint(*target); });
             // Printing from the preview finishes the command.
             if (previewDialog.exec() == QDialog::Accepted)
                 dialog.done(kPrintedFromPreview);
@@ -305,7 +300,17 @@ bool printGrid(QWidget* parent, const DataGrid& grid, const QString& projectText
     if (result != QDialog::Accepted)
         return false;
     const WaitCursor wait;
-    return printReport(printer, snap, title) > 0;
+    return paint(printer) > 0;
+}
+
+bool printGrid(QWidget* parent, const DataGrid& grid, const QString& projectText) {
+    // The report shows the grid as it is when the command is given.
+    const ScheduleExport::Snapshot snap = ScheduleExport::snapshot(grid);
+    const QString title = ScheduleExport::titleFor(projectText);
+    QPrinter printer(QPrinter::HighResolution);
+    setupPrinter(printer, title);
+    return printWithDialog(parent, printer, title,
+                           [&](QPrinter& target) { return printReport(target, snap, title); });
 }
 
 } // namespace SchedulePrint

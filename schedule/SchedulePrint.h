@@ -9,6 +9,8 @@
 #include <QPageLayout>
 #include <QString>
 
+#include <functional>
+
 class DataGrid;
 class QPagedPaintDevice;
 class QPrinter;
@@ -37,6 +39,12 @@ QString pageNumberText(int page, int pageCount);
 // of pages printed; 0 when the device cannot be painted on.
 int printReport(QPagedPaintDevice& device, const ScheduleExport::Snapshot& grid,
                 const QString& title);
+
+// The print dialog of the print commands (with a "Preview..." button opening
+// the print preview); `paint` prints on the printer it is given and returns
+// the number of pages. True when something was printed.
+bool printWithDialog(QWidget* parent, QPrinter& printer, const QString& title,
+                     const std::function<int(QPrinter&)>& paint);
 
 // The print command: builds the title from the project selector's text,
 // shows the print dialog (with a "Preview..." button opening the print

@@ -65,7 +65,6 @@ int integerOr(const QHash<QString, QString>& values, const QString& key, int fal
 // that row does not exist.
 std::unique_ptr<DbTable> userRow(TdmGlobals& globals) {
     auto table = std::make_unique<DbTable>(globals.Connection(), kUsersTable);
-    table->applyPassword(kTablePassword);
     table->open();
     if (globals.CurrentUserID == 0 || !table->locate(kIdField, globals.CurrentUserID))
         return nullptr;

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-base-dev-tools libqt6printsupport6 qt6-qpa-plugins libgl-dev qt6-svg-dev
   libsqlcipher-dev sqlcipher sqlite3
   libsodium-dev libxlsxwriter-dev libdw-dev libelf-dev
   fonts-dejavu-core xvfb xdotool x11-utils xauth poppler-utils unzip imagemagick python3

@@ -86,8 +86,6 @@ void TfrmEditDeveloper::FormCreate() {
     dbProjects = std::make_unique<DbTable>(dmGlobals->Connection(), QStringLiteral("Projects"));
     dbProjects->open();
     dbDevelopers = std::make_unique<DbTable>(dmGlobals->Connection(), QStringLiteral("Developers"));
-    // The users table is encrypted: the password goes on before the first read.
-    dbDevelopers->applyPassword(kTablePassword);
     dbDevelopers->open();
 
     // The empty first row lets a user have no default project.

@@ -75,8 +75,6 @@ TfrmLogin::~TfrmLogin() = default;
 
 void TfrmLogin::FormCreate() {
     dbUsers = std::make_unique<DbTable>(dmGlobals->Connection(), QStringLiteral("Developers"));
-    // The table is encrypted: the password goes on before the first read.
-    dbUsers->applyPassword(kTablePassword);
     dbUsers->open();
 }
 

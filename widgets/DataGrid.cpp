@@ -434,6 +434,14 @@ QString DataGrid::displayText(const QString& field, const QVariant& value) const
     }
 }
 
+QVariantList DataGrid::filteredKeys() const {
+    QVariantList keys;
+    keys.reserve(proxy_->rowCount());
+    for (int r = 0; r < proxy_->rowCount(); ++r)
+        keys << keyOf(r);
+    return keys;
+}
+
 double DataGrid::footerSum(const QString& field) const {
     return footerSums_.value(field, 0.0);
 }

@@ -96,6 +96,8 @@ public:
     bool isFilterEnabled() const;
     // The filter in words as the filter panel shows it.
     QString filterText() const;
+    // Keys of the rows that pass the filter (all rows when it is off or empty).
+    QVariantList filteredKeys() const;
     // Distinct display values of a field over all rows, sorted, at most 1000.
     QStringList distinctValues(const QString& field) const;
     static constexpr int kMaxFilterValues = 1000;

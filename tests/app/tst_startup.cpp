@@ -24,6 +24,11 @@
 
 #include <functional>
 
+// The engine's handle of a connection, for breaking it on purpose.
+struct DbConnectionTestAccess {
+    static sqlite3* handle(DbConnection& connection) { return connection.handle(); }
+};
+
 namespace {
 // Bound on one run of the sequence: a fault that leaves a window waiting fails
 // the test instead of hanging it.
@@ -250,8 +255,9 @@ private slots:
         setLoginStepForTests([&] {
             // Takes the users table away from the shared connection, so the
             // dialog's own cursor on it fails to open.
-            detached = sqlite3_exec(dmGlobals->Connection().handle(), "DETACH DATABASE developers",
-                                    nullptr, nullptr, nullptr) == SQLITE_OK;
+            detached =
+                sqlite3_exec(DbConnectionTestAccess::handle(dmGlobals->Connection()),
+                             "DETACH DATABASE developers", nullptr, nullptr, nullptr) == SQLITE_OK;
             return Login();
         });
         ModalTimeout bound(kSequenceSeconds, "the start-up sequence");

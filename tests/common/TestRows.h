@@ -8,9 +8,7 @@
 
 // Appends a row to the table with the given field values; returns its new id.
 inline int addRow(DbConnection& conn, const QString& table, const QVariantMap& values) {
-    DbTable t(conn, table);
-    if (t.def().encrypted)
-        t.applyPassword(kTablePassword);
+    DbTable t(conn, table); // the users table applies its own password
     t.open();
     t.append();
     for (auto it = values.begin(); it != values.end(); ++it)

@@ -102,19 +102,36 @@ private slots:
                     .startsWith("SQLite format 3"));
 
         DbConnection conn(dir.path());
-        DbTable noKey(conn, QStringLiteral("Developers"));
-        QVERIFY_THROWS_EXCEPTION(DataError, noKey.open());
         DbTable wrongKey(conn, QStringLiteral("Developers"));
         wrongKey.applyPassword(QStringLiteral("not the password"));
         QVERIFY_THROWS_EXCEPTION(DataError, wrongKey.open());
+        // Without a password given, the table opens with its own.
         DbTable withKey(conn, QStringLiteral("Developers.ADT"));
-        withKey.applyPassword(kTablePassword);
         withKey.open();
         withKey.append();
         withKey.fieldByName(QStringLiteral("LoginName")).setAsString(QStringLiteral("admin"));
         withKey.post();
         QCOMPARE(withKey.recordCount(), 1);
         QVERIFY(!head(users, 4096).contains("admin"));
+    }
+
+    // The users table's password is the data layer's business: a statement
+    // that names the table reads and writes it on a fresh connection.
+    void statementsReachTheUsersTableWithoutAPassword() {
+        QTemporaryDir dir;
+        CreateAllTables(dir.path());
+        {
+            DbConnection conn(dir.path());
+            QCOMPARE(conn.execute(QStringLiteral("insert into \"Developers\" (\"LoginName\", "
+                                                 "\"Name\") values (?, ?)"),
+                                  {QStringLiteral("mia"), QStringLiteral("Mia")}),
+                     1);
+        }
+        DbConnection conn(dir.path());
+        DbQuery q(conn, QStringLiteral("select \"Name\" from developers order by \"Name\""));
+        q.open();
+        QCOMPARE(q.recordCount(), 1);
+        QCOMPARE(q.fieldByName(QStringLiteral("Name")).asString(), QStringLiteral("Mia"));
     }
 
     void presentTableIsLeftAlone() {

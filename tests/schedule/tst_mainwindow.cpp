@@ -83,7 +83,8 @@ private slots:
         row("btnTaskNotes", "Task &Notes", "Task Notes");
         row("btnGrouping", "&Group By Box", "Group By Box");
         row("btnCustomizeColumns", "&Field Chooser...", "Field Chooser");
-        row("btnRefresh", "&Refresh", "Refresh", "F5");
+        row("btnRefresh", "R&efresh", "Refresh", "F5");
+        row("btnRemainingWork", "&Remaining Work...", "Remaining Work");
         row("btnAddTask", "&Add Task...", "Add Task", "Ins");
         row("btnEditTask", "&Edit Task...", "Edit Task", "Enter");
         row("btnAddHour", "Add one &hour to elapsed time", "Add one hour to elapsed time",
@@ -132,7 +133,7 @@ private slots:
             (QStringList{"btnExportExcel", "btnExportHTML", "btnExportXML", "btnExportTextFile"}));
         QCOMPARE(menus.at(1), QStringList{"btnCopyToClipboard"});
         QCOMPARE(menus.at(2), (QStringList{"btnTaskNotes", "btnGrouping", "btnCustomizeColumns",
-                                           "|", "btnRefresh"}));
+                                           "btnRemainingWork", "|", "btnRefresh"}));
         QCOMPARE(menus.at(3),
                  (QStringList{"btnAddTask", "btnEditTask", "btnAddHour", "|", "btnDeleteTask"}));
         QCOMPARE(menus.at(4), (QStringList{"btnAddProject", "btnEditProject", "btnFeaturesList",
