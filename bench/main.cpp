@@ -8,6 +8,7 @@
 //            without it they go to a temporary folder that is removed at the end.
 #include "bench/DataFigures.h"
 #include "bench/GridFigures.h"
+#include "bench/LiveFigures.h"
 #include "bench/RemainingWorkFigure.h"
 #include "data/Errors.h"
 
@@ -16,8 +17,13 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 int main(int argc, char** argv) {
+    // The committing child of the refresh-latency figure.
+    if (argc == 4 && std::strcmp(argv[1], bench::kCommitChildArgument) == 0)
+        return bench::runCommitChild(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
     // The grid figures paint off screen unless a platform was asked for.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -40,6 +40,7 @@ DbConnection::DbConnection(const QString& dataFolder)
     : folder_(dataFolder) {
     const TableDef* tasks = findTableDef(QStringLiteral("Tasks"));
     const QString mainFile = fileInFolder(folder_, tasks->fileName());
+    mainFile_ = mainFile;
     if (!QFileInfo::exists(mainFile))
         throw DataError(QStringLiteral("The table Tasks is missing from the data folder"),
                         mainFile);
@@ -81,6 +82,8 @@ DbConnection::DbConnection(const QString& dataFolder)
 }
 
 DbConnection::~DbConnection() {
+    for (sqlite3_stmt* st : counterStatements_)
+        sqlite3_finalize(st);
     for (auto& e : cache_)
         sqlite3_finalize(e->stmt);
     cache_.clear();
@@ -157,6 +160,46 @@ void DbConnection::attachTablesNamedIn(const QString& sql) {
         if (sql.contains(name))
             attachTable(t);
     }
+}
+
+QStringList DbConnection::tableFiles() const {
+    QStringList files{mainFile_};
+    for (const QString& schema : attached_)
+        files.append(fileOf(schema));
+    return files;
+}
+
+bool DbConnection::readChangeCounters(std::vector<qint64>& counters) {
+    if (txDepth_ > 0)
+        return false;
+    const size_t files = size_t(attached_.size()) + 1;
+    while (counterStatements_.size() < files) {
+        const size_t i = counterStatements_.size();
+        const QByteArray sql = (QStringLiteral("PRAGMA ") +
+                                (i == 0 ? QStringLiteral("main") : quoted(attached_.at(i - 1))) +
+                                QStringLiteral(".data_version"))
+                                   .toUtf8();
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db_, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(st);
+            return false;
+        }
+        counterStatements_.push_back(st);
+    }
+    counters.resize(files);
+    // A writer holds a file only for the moment of its commit; waiting for it
+    // here would freeze an idle window for nothing.
+    sqlite3_busy_timeout(db_, 0);
+    bool ok = true;
+    for (size_t i = 0; i < files && ok; ++i) {
+        sqlite3_stmt* st = counterStatements_[i];
+        ok = sqlite3_step(st) == SQLITE_ROW;
+        if (ok)
+            counters[i] = sqlite3_column_int64(st, 0);
+        sqlite3_reset(st);
+    }
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    return ok;
 }
 
 sqlite3_stmt* DbConnection::acquire(const QString& sql, bool& cached) {

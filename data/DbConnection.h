@@ -61,6 +61,16 @@ public:
     };
     bool inTransaction() const { return txDepth_ > 0; }
 
+    // The engine's change counter of every table file on the connection, the
+    // main one first, then the attached ones in the order they were attached.
+    // A file's counter moves when another connection commits to it; our own
+    // commits leave it alone. Never waits for a lock: returns false while a
+    // writer holds a file for its commit (or a file cannot be read) and
+    // inside our own write transaction, so the caller asks again shortly.
+    bool readChangeCounters(std::vector<qint64>& counters);
+    // The table files on the connection, in the same order.
+    QStringList tableFiles() const;
+
     // Busy timeout in milliseconds for waiting on another copy's lock.
     static constexpr int kBusyTimeoutMs = 15000;
 
@@ -79,9 +89,12 @@ private:
     QString fileOf(const QString& schema) const;
 
     QString folder_;
+    QString mainFile_;
     sqlite3* db_ = nullptr;
     int txDepth_ = 0;
     struct CacheEntry;
     std::vector<std::unique_ptr<CacheEntry>> cache_;
     QStringList attached_;
+    // One prepared counter statement per table file, in the order above.
+    std::vector<sqlite3_stmt*> counterStatements_;
 };

@@ -8,6 +8,7 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <algorithm>
+#include <cstring>
 
 using DbStorage::fromStorage;
 using DbStorage::translateParameters;
@@ -66,6 +67,15 @@ bool sameValue(const QVariant& a, const QVariant& b) {
 
 } // namespace
 
+struct DbQuery::Result {
+    std::vector<Cell> cells;
+    QByteArray texts;
+    std::vector<SharedText> shared;
+    QVariantList others;
+    std::vector<DbField> fields;
+    int columns = 0;
+};
+
 DbQuery::DbQuery(DbConnection& conn, QObject* parent)
     : DbDataset(conn, parent) {}
 
@@ -73,6 +83,8 @@ DbQuery::DbQuery(DbConnection& conn, const QString& sql, QObject* parent)
     : DbDataset(conn, parent) {
     setSql(sql);
 }
+
+DbQuery::~DbQuery() = default;
 
 QString DbQuery::displayName() const {
     return objectName().isEmpty() ? QStringLiteral("Query") : objectName();
@@ -112,22 +124,31 @@ void DbQuery::setMasterSource(DbDataset* master) {
     master_ = master;
     if (!master)
         return;
-    const auto follow = [this] {
-        if (!active())
-            return;
-        close();
-        open();
-    };
-    masterScroll_ = connect(master, &DbDataset::afterScroll, this, follow);
-    masterOpen_ = connect(master, &DbDataset::afterOpen, this, follow);
+    masterScroll_ = connect(master, &DbDataset::afterScroll, this, &DbQuery::followMaster);
+    masterOpen_ = connect(master, &DbDataset::afterOpen, this, &DbQuery::followMaster);
 }
 
-void DbQuery::doOpen() {
+void DbQuery::followMaster() {
+    if (!active())
+        return;
+    QVariantList before;
+    for (const DbParam& p : params_)
+        before.append(p.value());
+    Result result = run();
+    bool same = true;
+    for (int i = 0; i < params_.size() && same; ++i)
+        same = sameValue(before.at(i), params_.at(i).value());
+    // Another master record: a new result, from its first row. The same one
+    // read again (its row refreshed): the current row stays where it was.
+    const int at = same ? recNo_ : 0;
+    adopt(std::move(result));
+    setRecNo(std::min(std::max(at, 0), rowCount() - 1));
+    emit afterOpen(this);
+}
+
+DbQuery::Result DbQuery::run() {
     // A table the statement reads is attached first, with its password if it has one.
     conn_.attachTablesNamedIn(translated_);
-    rows_.clear();
-    fields_.clear();
-    columns_ = 0;
     DbStatement st(conn_, translated_);
     for (int i = 0; i < params_.size(); ++i) {
         DbParam& p = params_[i];
@@ -139,100 +160,164 @@ void DbQuery::doOpen() {
         }
         st.bind(i + 1, v);
     }
-    columns_ = st.columnCount();
-    std::vector<FieldKind> kinds(size_t(columns_), FieldKind::Character);
-    std::vector<int> widths(size_t(columns_), 0);
-    std::vector<bool> known(size_t(columns_), false);
-    for (int c = 0; c < columns_; ++c) {
+    Result out;
+    const int n = st.columnCount();
+    out.columns = n;
+    std::vector<FieldKind> kinds(size_t(n), FieldKind::Character);
+    std::vector<int> widths(size_t(n), 0);
+    std::vector<bool> known(size_t(n), false);
+    for (int c = 0; c < n; ++c) {
         const QString decl = st.columnDeclType(c);
         if (!decl.isEmpty()) {
             kinds[size_t(c)] = kindFromDeclType(decl, widths[size_t(c)]);
             known[size_t(c)] = true;
         }
     }
-    const int n = columns_;
-    // Texts that repeat down a column (feature, status, developer) share one
-    // string. A column whose texts do not repeat (task names, notes) stops
+    // Texts that repeat down a column (feature, status, developer) are held
+    // once. A column whose texts do not repeat (task names, notes) stops
     // looking once its first rows show that.
     constexpr size_t kSharedTexts = 32;
     constexpr int kTrialRows = 64;
-    struct SharedTexts {
-        std::vector<std::pair<QByteArray, QString>> entries;
+    struct Repeats {
+        std::vector<quint32> entries; // indexes into out.shared
+        int last = -1;                // the entry the column's last text matched
         int looks = 0, hits = 0;
         bool worthIt() const { return looks < kTrialRows || hits * 2 >= looks; }
     };
-    std::vector<SharedTexts> shared(static_cast<size_t>(n));
+    std::vector<Repeats> repeats(static_cast<size_t>(n));
+    const auto sameBytes = [&out](const SharedText& e, const char* t, int size) {
+        return e.size == quint32(size) &&
+               std::memcmp(out.texts.constData() + e.offset, t, size_t(size)) == 0;
+    };
     sqlite3_stmt* h = st.handle();
     while (st.step()) {
         for (int c = 0; c < n; ++c) {
             const int type = sqlite3_column_type(h, c);
-            if (known[size_t(c)]) {
-                // Columns of a known kind are read straight into their final form.
-                const FieldKind k = kinds[size_t(c)];
-                if (type == SQLITE_NULL) {
-                    rows_.emplace_back();
-                    continue;
-                }
-                if ((k == FieldKind::Integer || k == FieldKind::AutoInc) &&
-                    type == SQLITE_INTEGER) {
-                    rows_.emplace_back(int(sqlite3_column_int64(h, c)));
-                    continue;
-                }
-                if (k == FieldKind::Float && (type == SQLITE_INTEGER || type == SQLITE_FLOAT)) {
-                    rows_.emplace_back(sqlite3_column_double(h, c));
-                    continue;
-                }
-                if ((k == FieldKind::Character || k == FieldKind::Memo) && type == SQLITE_TEXT) {
-                    const char* t = reinterpret_cast<const char*>(sqlite3_column_text(h, c));
-                    const QByteArrayView bytes(t, sqlite3_column_bytes(h, c));
-                    SharedTexts& cache = shared[size_t(c)];
-                    if (!cache.worthIt()) {
-                        rows_.emplace_back(QString::fromUtf8(bytes));
-                        continue;
-                    }
-                    ++cache.looks;
-                    const QString* hit = nullptr;
-                    for (const auto& [b, text] : cache.entries)
-                        if (b == bytes) {
-                            hit = &text;
-                            break;
-                        }
-                    if (hit) {
-                        ++cache.hits;
-                        rows_.emplace_back(*hit);
-                    } else {
-                        QString text = QString::fromUtf8(bytes);
-                        if (cache.entries.size() < kSharedTexts)
-                            cache.entries.emplace_back(bytes.toByteArray(), text);
-                        rows_.emplace_back(std::move(text));
-                    }
-                    continue;
-                }
+            Cell cell;
+            if (type == SQLITE_NULL) {
+                out.cells.push_back(cell);
+                continue;
             }
-            QVariant v = st.column(c);
-            if (!known[size_t(c)] && v.isValid()) {
+            if (!known[size_t(c)]) {
                 // An expression column: its kind is that of its first value.
-                kinds[size_t(c)] = v.typeId() == QMetaType::Double       ? FieldKind::Float
-                                   : v.typeId() == QMetaType::LongLong   ? FieldKind::Integer
-                                   : v.typeId() == QMetaType::QByteArray ? FieldKind::Memo
-                                                                         : FieldKind::Character;
+                kinds[size_t(c)] = type == SQLITE_FLOAT     ? FieldKind::Float
+                                   : type == SQLITE_INTEGER ? FieldKind::Integer
+                                   : type == SQLITE_BLOB    ? FieldKind::Memo
+                                                            : FieldKind::Character;
                 known[size_t(c)] = true;
             }
-            rows_.push_back(known[size_t(c)] ? fromStorage(kinds[size_t(c)], std::move(v))
-                                             : std::move(v));
+            const FieldKind k = kinds[size_t(c)];
+            if ((k == FieldKind::Integer || k == FieldKind::AutoInc || k == FieldKind::Boolean) &&
+                type == SQLITE_INTEGER) {
+                cell.kind = k == FieldKind::Boolean ? Cell::Boolean : Cell::Integer;
+                cell.integer = sqlite3_column_int64(h, c);
+            } else if (k == FieldKind::Float && (type == SQLITE_INTEGER || type == SQLITE_FLOAT)) {
+                cell.kind = Cell::Float;
+                cell.number = sqlite3_column_double(h, c);
+            } else if ((k == FieldKind::Character || k == FieldKind::Memo ||
+                        k == FieldKind::DateTime) &&
+                       type == SQLITE_TEXT) {
+                const char* t = reinterpret_cast<const char*>(sqlite3_column_text(h, c));
+                const int size = sqlite3_column_bytes(h, c);
+                Repeats& r = repeats[size_t(c)];
+                int hit = -1;
+                if (r.worthIt()) {
+                    ++r.looks;
+                    if (r.last >= 0 && sameBytes(out.shared[size_t(r.last)], t, size))
+                        hit = r.last;
+                    for (size_t e = 0; hit < 0 && e < r.entries.size(); ++e)
+                        if (sameBytes(out.shared[r.entries[e]], t, size))
+                            hit = int(r.entries[e]);
+                    if (hit >= 0)
+                        ++r.hits;
+                }
+                if (hit < 0) {
+                    cell.kind = Cell::Bytes;
+                    cell.offset = out.texts.size();
+                    cell.size = quint32(size);
+                    out.texts.append(t, size);
+                    if (r.worthIt() && r.entries.size() < kSharedTexts) {
+                        hit = int(out.shared.size());
+                        out.shared.push_back({cell.offset, cell.size, {}, false});
+                        r.entries.push_back(quint32(hit));
+                    }
+                }
+                if (hit >= 0) {
+                    cell.kind = Cell::Shared;
+                    cell.size = quint32(hit);
+                    r.last = hit;
+                }
+            } else {
+                // A value stored in a type other than its column's.
+                cell.kind = Cell::Other;
+                cell.size = quint32(out.others.size());
+                out.others.append(fromStorage(k, st.column(c)));
+            }
+            out.cells.push_back(cell);
         }
     }
+    out.fields.reserve(size_t(n));
     for (int c = 0; c < n; ++c)
-        fields_.emplace_back(this, c, st.columnName(c), kinds[size_t(c)], widths[size_t(c)]);
+        out.fields.emplace_back(this, c, st.columnName(c), kinds[size_t(c)], widths[size_t(c)]);
+    return out;
+}
+
+void DbQuery::adopt(Result&& result) {
+    cells_ = std::move(result.cells);
+    texts_ = std::move(result.texts);
+    shared_ = std::move(result.shared);
+    others_ = std::move(result.others);
+    fields_ = std::move(result.fields);
+    columns_ = result.columns;
     modified_.assign(fields_.size(), false);
+    recNo_ = -1;
+}
+
+void DbQuery::doOpen() {
+    adopt(run());
     setRecNo(rowCount() > 0 ? 0 : -1);
 }
 
 void DbQuery::doClose() {
-    rows_.clear();
+    cells_.clear();
+    texts_.clear();
+    shared_.clear();
+    others_.clear();
     recNo_ = -1;
     for (DbParam& p : params_)
         p.bound_ = QVariant();
+}
+
+QVariant DbQuery::valueAt(int row, int column) const {
+    const Cell& cell = cells_[size_t(row) * size_t(columns_) + size_t(column)];
+    switch (cell.kind) {
+    case Cell::Null:
+        return {};
+    case Cell::Integer:
+        return QVariant(int(cell.integer));
+    case Cell::Boolean:
+        return QVariant(cell.integer != 0);
+    case Cell::Float:
+        return QVariant(cell.number);
+    case Cell::Bytes:
+        return QVariant(QString::fromUtf8(texts_.constData() + cell.offset, qsizetype(cell.size)));
+    case Cell::Shared: {
+        const SharedText& s = shared_[cell.size];
+        if (!s.made) {
+            s.text = QString::fromUtf8(texts_.constData() + s.offset, qsizetype(s.size));
+            s.made = true;
+        }
+        return QVariant(s.text);
+    }
+    case Cell::Other:
+        return others_.at(qsizetype(cell.size));
+    }
+    return {};
+}
+
+bool DbQuery::isNullAt(int row, int column) const {
+    const Cell& cell = cells_[size_t(row) * size_t(columns_) + size_t(column)];
+    return cell.kind == Cell::Null || (cell.kind == Cell::Other && others_.at(cell.size).isNull());
 }
 
 void DbQuery::setRecNo(int row) {
@@ -287,8 +372,8 @@ void DbQuery::refresh() {
     if (!active())
         return;
     const int at = recNo_;
-    doClose();
-    doOpen();
-    setRecNo(std::min(at, rowCount() - 1));
+    Result result = run();
+    adopt(std::move(result));
+    setRecNo(std::min(std::max(at, 0), rowCount() - 1));
     emit afterOpen(this);
 }

@@ -1,5 +1,7 @@
 #include "data/GlobalData.h"
 
+#include "data/DataChangeWatcher.h"
+
 #include <QCoreApplication>
 #include <QDir>
 
@@ -16,6 +18,8 @@ TdmGlobals::TdmGlobals(const QString& programFolder, const QString& dataFolder, 
         DataModuleCreate(programFolder, dataFolder);
     } catch (...) {
         // A module that failed to come up is not left behind half-made.
+        delete changeWatcher;
+        changeWatcher = nullptr;
         delete dbUsers;
         dbUsers = nullptr;
         connection_.reset();
@@ -25,7 +29,9 @@ TdmGlobals::TdmGlobals(const QString& programFolder, const QString& dataFolder, 
 }
 
 TdmGlobals::~TdmGlobals() {
-    // Datasets go before the connection they work on.
+    // Datasets and the watcher go before the connection they work on.
+    delete changeWatcher;
+    changeWatcher = nullptr;
     delete dbUsers;
     dbUsers = nullptr;
     connection_.reset();
@@ -50,6 +56,7 @@ void TdmGlobals::DataModuleCreate(const QString& programFolder, const QString& d
     QDir().mkpath(dataFolder_);
     CreateAllTables(dataFolder_);
     connection_ = std::make_unique<DbConnection>(dataFolder_);
+    changeWatcher = new DataChangeWatcher(*connection_, this);
     dbUsers = new DbTable(*connection_, QStringLiteral("Developers"), this);
     dbUsers->setObjectName(QStringLiteral("dbUsers"));
     dbUsers->setIndexName(QStringLiteral("LOGINNAME"));

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <memory>
 
+class DataChangeWatcher;
+
 class TdmGlobals : public QObject {
     Q_OBJECT
 public:
@@ -24,6 +26,9 @@ public:
     const QString& dataFolder() const { return dataFolder_; }
 
     DbConnection& Connection() { return *connection_; }
+    // Tells windows when another copy changed the data folder (stopped until
+    // the main window starts it).
+    DataChangeWatcher* changeWatcher = nullptr;
     DbTable* dbUsers = nullptr; // "Developers", ordered by LOGINNAME
     GridStyleRepository StyleRepository;
 

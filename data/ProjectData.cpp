@@ -96,9 +96,33 @@ void TdmProjects::sqlScheduleAfterOpen() {
 }
 
 void TdmProjects::reopenScheduleAt(int taskID) {
-    sqlSchedule->close();
-    sqlSchedule->open();
+    rerunSchedule();
     sqlSchedule->locate(QStringLiteral("Task ID"), taskID);
+}
+
+void TdmProjects::rerunSchedule() {
+    // In one step, so views go from the old rows straight to the new ones.
+    if (sqlSchedule->active())
+        sqlSchedule->refresh();
+    else
+        sqlSchedule->open();
+}
+
+void TdmProjects::rereadAll() {
+    const int projectID = currentProjectID();
+    const int taskID = sqlSchedule->hasCurrent()
+                           ? sqlSchedule->fieldByName(QStringLiteral("Task ID")).asInteger()
+                           : 0;
+    // The project row read again (or, when it is gone, the first project):
+    // the schedule follows through its master link and runs again.
+    dbProjects->refresh();
+    if (!dbProjects->active())
+        rerunSchedule();
+    // Back to the task the schedule was on when it is still there; when it was
+    // deleted the schedule stays on the row that took its place.
+    if (taskID != 0 && currentProjectID() == projectID && sqlSchedule->hasCurrent() &&
+        sqlSchedule->fieldByName(QStringLiteral("Task ID")).asInteger() != taskID)
+        sqlSchedule->locate(QStringLiteral("Task ID"), taskID);
 }
 
 void TdmProjects::DeleteTask(int taskID) {
@@ -106,8 +130,7 @@ void TdmProjects::DeleteTask(int taskID) {
     tasks.open();
     if (tasks.locate(QStringLiteral("Task ID"), taskID)) {
         tasks.deleteRecord();
-        sqlSchedule->close();
-        sqlSchedule->open();
+        rerunSchedule();
     }
 }
 

@@ -49,8 +49,12 @@ public:
     // The current project's "Project ID"; 0 when there is no project.
     int currentProjectID() const;
 
-    // Close and open the schedule again and move back to the task.
+    // Run the schedule again and move back to the task.
     void reopenScheduleAt(int taskID);
+    // Reads again what the module shows from the tables (the current project's
+    // row, the schedule), for changes made elsewhere: the current project and
+    // task stay current while they exist.
+    void rereadAll();
 
     // For tests only: called inside ChangeTask after the stored value is read
     // and before the new one is written, so a test can make another copy of
@@ -64,6 +68,7 @@ public:
 
 private:
     void DataModuleCreate();
+    void rerunSchedule();
     TdmGlobals& globals_;
     IScheduleWindow* window_ = nullptr;
     std::function<void()> betweenReadAndWrite_;

@@ -1,5 +1,6 @@
 #include "editing/FeatureListForm.h"
 
+#include "data/DataChangeWatcher.h"
 #include "data/Dataset.h"
 #include "data/EditRules.h"
 #include "data/GlobalData.h"
@@ -8,6 +9,7 @@
 #include "editing/EditingHelp.h"
 #include "widgets/DialogFlags.h"
 #include "widgets/ErrorHandling.h"
+#include "widgets/LiveRefresh.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QAction>
@@ -192,6 +194,8 @@ void TfrmFeaturesList::FormCreate() {
     dbFeatures->setMasterLink(dmProjects->dbProjects, kProjectID, kProjectID);
     dbFeatures->open();
     reload(0);
+    // Features another copy adds, renames or deletes show while the list is open.
+    new LiveRefresh(this, *dmGlobals->changeWatcher, [this] { reload(selectedFeatureID()); });
 }
 
 void TfrmFeaturesList::reload(int featureID) {

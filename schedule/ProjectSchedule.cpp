@@ -1,5 +1,6 @@
 #include "schedule/ProjectSchedule.h"
 
+#include "data/DataChangeWatcher.h"
 #include "data/GlobalData.h"
 #include "editing/EditTask.h"
 #include "editing/FeatureListForm.h"
@@ -19,6 +20,7 @@
 #include "widgets/DataGrid.h"
 #include "widgets/ErrorHandling.h"
 #include "widgets/HelpRouter.h"
+#include "widgets/LiveRefresh.h"
 #include "widgets/SidePanel.h"
 
 #include <QAction>
@@ -75,6 +77,7 @@ void TfrmProjectSchedule::createCommands() {
     btnTaskNotes = make("btnTaskNotes", "Task &Notes", "Task Notes");
     btnGrouping = make("btnGrouping", "&Group By Box", "Group By Box");
     btnCustomizeColumns = make("btnCustomizeColumns", "&Field Chooser...", "Field Chooser");
+    btnRefresh = make("btnRefresh", "R&efresh", "Refresh", {QKeySequence(Qt::Key_F5)});
     btnRemainingWork = make("btnRemainingWork", "&Remaining Work...", "Remaining Work");
     btnAddTask = make("btnAddTask", "&Add Task...", "Add Task", {QKeySequence(Qt::Key_Insert)});
     // Enter opens the editor only while the task list has the focus; the
@@ -116,6 +119,7 @@ void TfrmProjectSchedule::createCommands() {
     btnAddProject->setIcon(icon("folder-new", QStyle::SP_FileDialogNewFolder));
     btnEditProject->setIcon(icon("document-edit", QStyle::SP_FileDialogInfoView));
     btnContents->setIcon(icon("help-contents", QStyle::SP_DialogHelpButton));
+    btnRefresh->setIcon(icon("view-refresh", QStyle::SP_BrowserReload));
 
     cmbProjectAction = new ProjectSelectorAction(this);
     cmbProjectAction->setObjectName(QStringLiteral("cmbProject"));
@@ -132,6 +136,7 @@ void TfrmProjectSchedule::createCommands() {
     on(btnCopyToClipboard, &TfrmProjectSchedule::btnCopyToClipboardClick);
     on(btnGrouping, &TfrmProjectSchedule::btnGroupingClick);
     on(btnCustomizeColumns, &TfrmProjectSchedule::btnCustomizeColumnsClick);
+    on(btnRefresh, &TfrmProjectSchedule::btnRefreshClick);
     on(btnRemainingWork, &TfrmProjectSchedule::btnRemainingWorkClick);
     on(btnAddTask, &TfrmProjectSchedule::btnAddTaskClick);
     on(navAddTask, &TfrmProjectSchedule::btnAddTaskClick);
@@ -163,9 +168,10 @@ void TfrmProjectSchedule::createMenusAndToolbars() {
     file->addSeparator();
     file->addAction(btnExit);
     menuBar()->addMenu(QStringLiteral("&Edit"))->addAction(btnCopyToClipboard);
-    menuBar()
-        ->addMenu(QStringLiteral("&View"))
-        ->addActions({btnTaskNotes, btnGrouping, btnCustomizeColumns, btnRemainingWork});
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->addActions({btnTaskNotes, btnGrouping, btnCustomizeColumns, btnRemainingWork});
+    view->addSeparator();
+    view->addAction(btnRefresh);
     QMenu* task = menuBar()->addMenu(QStringLiteral("T&ask"));
     task->addActions({btnAddTask, btnEditTask, btnAddHour});
     task->addSeparator();
@@ -263,9 +269,15 @@ void TfrmProjectSchedule::FormCreate() {
     refreshProjectSelector();
     // 5. The user's window settings.
     loadWindowSettings();
+
+    // Other copies' changes show without a key press.
+    liveRefresh = new LiveRefresh(this, *dmGlobals->changeWatcher, [this] { btnRefreshClick(); });
+    dmGlobals->changeWatcher->start();
 }
 
 void TfrmProjectSchedule::FormDestroy() {
+    if (dmGlobals)
+        dmGlobals->changeWatcher->stop();
     setProjectSelectorText({});
     if (dmProjects && dmProjects->scheduleWindow() == this)
         dmProjects->setScheduleWindow(nullptr);
@@ -384,6 +396,11 @@ void TfrmProjectSchedule::btnGroupingClick() {
 
 void TfrmProjectSchedule::btnCustomizeColumnsClick() {
     fraTaskList->showColumnChooser();
+}
+
+void TfrmProjectSchedule::btnRefreshClick() {
+    dmProjects->rereadAll();
+    refreshProjectSelector();
 }
 
 void TfrmProjectSchedule::btnRemainingWorkClick() {

@@ -13,6 +13,7 @@
 class QAction;
 class QMenu;
 class QToolBar;
+class LiveRefresh;
 class LookupCombo;
 class ProjectSelectorAction;
 class QuickActions;
@@ -55,6 +56,7 @@ public:
     QAction* btnTaskNotes = nullptr;
     QAction* btnGrouping = nullptr;
     QAction* btnCustomizeColumns = nullptr;
+    QAction* btnRefresh = nullptr;
     QAction* btnRemainingWork = nullptr;
     QAction* btnAddTask = nullptr;
     QAction* btnEditTask = nullptr;
@@ -90,6 +92,9 @@ public:
     LookupCombo* cmbProject = nullptr; // the selector on the Projects toolbar
     TfraTaskList* fraTaskList = nullptr;
     QuickActions* quickActions = nullptr;
+    // Re-reads the schedule and the project selector when another copy
+    // changed the data folder and the window is idle.
+    LiveRefresh* liveRefresh = nullptr;
 
     // The project selector's list, read again from the projects table, and
     // its choice set to the current project.
@@ -121,6 +126,8 @@ private:
     void btnExitClick();
     void btnGroupingClick();
     void btnCustomizeColumnsClick();
+    // Reads the projects and the schedule again at once; the view stays as it is.
+    void btnRefreshClick();
     void btnRemainingWorkClick();
     void btnAddTaskClick();
     void DoEditTask();

@@ -41,8 +41,8 @@ QVariant ScheduleModel::data(const QModelIndex& index, int role) const {
     const int r = index.row(), c = index.column();
     if (r >= rows_ || r >= query_->rowCount() || c >= query_->columnCount())
         return {};
-    const QVariant& v = query_->valueAt(r, c);
-    // Date-times are held as stored text until they are shown.
+    // Values are held in the engine's form until they are shown.
+    const QVariant v = query_->valueAt(r, c);
     if (kinds_[size_t(c)] == FieldKind::DateTime)
         return DbField::materialize(FieldKind::DateTime, v);
     return v;

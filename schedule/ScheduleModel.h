@@ -1,7 +1,7 @@
 #pragma once
 // The schedule query's rows as a table model for the task list grid. The
 // query keeps the rows; the model only tells the grid when they were read
-// again (after each open) or dropped (after each close).
+// again (after each open or re-run, in one reset) or dropped (after a close).
 #include <QAbstractTableModel>
 #include <QPointer>
 #include <QStringList>

@@ -122,12 +122,16 @@ QVariant TfraTaskList::currentTaskKey() const {
 
 void TfraTaskList::scheduleReread() {
     {
-        // The grid keeps its focus and expanded rows by key across the re-read;
-        // its own focus moves are not the user's here.
+        // The grid keeps its focused task (or, when it is gone, takes its
+        // neighbour), its expanded rows and groups and its scroll position
+        // across the re-read; its own focus moves are not the user's here.
         const QScopedValueRollback guard(syncing_, true);
         model_->reload();
     }
-    scheduleScrolled();
+    // The query opened on its first row; it follows the grid, not the other
+    // way round, so the view does not move. A caller that wants another task
+    // locates it afterwards, and the grid follows that move.
+    gridFocusChanged(gridSchedule->focusedKey());
 }
 
 void TfraTaskList::scheduleScrolled() {

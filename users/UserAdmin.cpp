@@ -1,10 +1,12 @@
 #include "users/UserAdmin.h"
 
+#include "data/DataChangeWatcher.h"
 #include "data/Dataset.h"
 #include "data/EditRules.h"
 #include "data/GlobalData.h"
 #include "users/EditDeveloper.h"
 #include "widgets/ErrorHandling.h"
+#include "widgets/LiveRefresh.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QAction>
@@ -41,6 +43,13 @@ UserAdmin::UserAdmin(QWidget* owner)
     popUsers->addAction(actEditUser);
     popUsers->addSeparator();
     popUsers->addAction(actDeleteUser);
+
+    // Users another copy adds, edits or deletes show while the list is open.
+    if (dmGlobals)
+        new LiveRefresh(owner, *dmGlobals->changeWatcher, [this] {
+            dmGlobals->dbUsers->refresh();
+            emit usersChanged();
+        });
 }
 
 UserAdmin::~UserAdmin() = default;

@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QToolButton>
 #include <algorithm>
@@ -470,22 +471,57 @@ int DataGrid::measurePreview(const QString& text, int width, int maxLines,
 }
 
 void DataGrid::rebuildRows() {
-    if (batch_ > 0) {
+    // A rebuild asked for while one runs (the scroll bar that comes or goes
+    // resizes the view) runs after it, on the rows it made.
+    if (batch_ > 0 || rebuilding_) {
         rebuildPending_ = true;
         return;
     }
-    rebuildPending_ = false;
+    std::exception_ptr detailError;
+    {
+        const QScopedValueRollback busy(rebuilding_, true);
+        for (int pass = 0; pass < 3; ++pass) {
+            rebuildPending_ = false;
+            rebuildOnce(detailError);
+            if (!rebuildPending_)
+                break;
+        }
+        rebuildPending_ = false;
+    }
+    // Told last, when the rows and the view are complete.
+    announceFocus();
+    if (detailError)
+        ErrorHandling::handleUnexpected(detailError);
+}
+
+void DataGrid::rebuildOnce(std::exception_ptr& detailError) {
+    // The rows as they were: among the new ones the focus finds its row or
+    // that row's neighbour, and the view the row it began with. A re-read in
+    // two steps (emptied, then filled again) is bridged by the rows held over.
+    // Both lists keep their storage from one rebuild to the next.
+    std::vector<VisualRow>& old = previousRows_;
+    old.swap(rows_);
     rows_.clear();
+    int oldFocus = focusRow_;
+    int oldScroll = verticalScrollBar()->value();
+    if (old.empty() && !heldRows_.empty()) {
+        old.swap(heldRows_);
+        oldFocus = heldFocus_;
+        oldScroll = heldScroll_;
+    }
+    heldRows_.clear();
     rowOfKey_.clear();
+    rowOfKey_.reserve(proxy_->rowCount());
+    rowOfGroup_.clear();
     columnOfField_.clear();
     const int line = rowLineHeight();
     const QFont previewFont = styleFont(GridElement::Preview);
     const int previewWidth = std::max(columnsWidth(), viewport()->width() - leftAreaWidth()) - 3;
     const bool details = bool(detailProvider_) && !keyField_.isEmpty();
 
-    // A focused row inside a collapsed group would vanish on a re-read: open
-    // its groups. A new grouping starts closed instead.
-    if (wantedKey_.isValid() && !focusGroup_ && !groups_.isEmpty() && !groupingChanging_) {
+    // A move to a row inside collapsed groups opens them. A re-read never
+    // does: groups stay as the user left them.
+    if (revealWanted_ && wantedKey_.isValid() && !groups_.isEmpty()) {
         std::function<bool(const QModelIndex&)> find = [&](const QModelIndex& parent) {
             for (int r = 0; r < groupModel_->rowCount(parent); ++r) {
                 const QModelIndex i = groupModel_->index(r, 0, parent);
@@ -511,16 +547,17 @@ void DataGrid::rebuildRows() {
         rows_.push_back(std::move(r));
     };
     QSet<QString> loaded;
-    std::exception_ptr detailError;
     std::function<void(const QModelIndex&, int)> walk = [&](const QModelIndex& parent, int level) {
         const int n = groupModel_->rowCount(parent);
         for (int r = 0; r < n; ++r) {
             const QModelIndex i = groupModel_->index(r, 0, parent);
             if (groupModel_->isGroup(i)) {
-                push({RowKind::Group, level, -1, -1, -1, i, 0, line, 0});
-                if (expandedGroups_.contains(GridGroupModel::pathKey(groupModel_->groupPath(i)))) {
+                const QString path = GridGroupModel::pathKey(groupModel_->groupPath(i));
+                rowOfGroup_.insert(path, int(rows_.size()));
+                push({RowKind::Group, level, -1, -1, -1, i, 0, line, 0, path});
+                if (expandedGroups_.contains(path)) {
                     walk(i, level + 1);
-                    push({RowKind::GroupFooter, level, -1, -1, -1, i, 0, line, 0});
+                    push({RowKind::GroupFooter, level, -1, -1, -1, i, 0, line, 0, path});
                 }
                 continue;
             }
@@ -531,7 +568,7 @@ void DataGrid::rebuildRows() {
                                     previewMaxLines_, previewFont);
             const QString k = keyText(keyOf(flat));
             rowOfKey_.insert(k, int(rows_.size()));
-            push({RowKind::Data, level, flat, -1, dataIndex++, {}, 0, line + ph, ph});
+            push({RowKind::Data, level, flat, -1, dataIndex++, {}, 0, line + ph, ph, k});
             if (!details)
                 continue;
             if (!expandedKeys_.contains(k))
@@ -555,7 +592,7 @@ void DataGrid::rebuildRows() {
             const int detailWidth = previewWidth - indentWidth();
             for (int d = 0; d < list.size(); ++d) {
                 const int dph = measurePreview(list.at(d).preview, detailWidth - 5, 0, previewFont);
-                push({RowKind::Detail, level, flat, d, -1, {}, 0, line + dph, dph});
+                push({RowKind::Detail, level, flat, d, -1, {}, 0, line + dph, dph, k});
             }
         }
     };
@@ -575,15 +612,20 @@ void DataGrid::rebuildRows() {
             s += proxy_->data(proxy_->index(r, sc)).toDouble();
         footerSums_.insert(c.field, s);
     }
-    restoreFocus();
+    restoreFocus(old, oldFocus);
     groupingChanging_ = false;
     updateGeometries();
+    restoreScroll(old, oldScroll);
+    if (rows_.empty() && !old.empty()) {
+        heldRows_.swap(old);
+        heldFocus_ = oldFocus;
+        heldScroll_ = oldScroll;
+    }
+    old.clear();
     viewport()->update();
-    if (detailError)
-        ErrorHandling::handleUnexpected(detailError);
 }
 
-void DataGrid::restoreFocus() {
+void DataGrid::restoreFocus(const std::vector<VisualRow>& old, int oldFocus) {
     int row = -1;
     if (focusGroup_)
         row = visualRowOfGroup(*focusGroup_);
@@ -594,11 +636,27 @@ void DataGrid::restoreFocus() {
         row = 0;
         focusGroup_ = groupModel_->groupPath(rows_.front().group);
     }
+    if (row < 0 && wantedKey_.isValid() && !focusGroup_ && !groups_.isEmpty()) {
+        // The row is still there, inside a group the user keeps collapsed: the
+        // group row stands for it.
+        row = closedGroupHolding(wantedKey_);
+        if (row >= 0)
+            focusGroup_ = groupModel_->groupPath(rows_[size_t(row)].group);
+    }
+    if (row < 0 && oldFocus >= 0 && oldFocus < int(old.size())) {
+        // The focused row went away: its neighbour takes the focus, the row
+        // that followed it first, else the one before it.
+        row = neighbourOf(old, oldFocus);
+        if (row >= 0 && rows_[size_t(row)].kind == RowKind::Group)
+            focusGroup_ = groupModel_->groupPath(rows_[size_t(row)].group);
+        else
+            focusGroup_.reset();
+    }
     if (row < 0) {
         focusGroup_.reset();
-        // The focused row went away: the first data row takes the focus. The
-        // wanted key stays while there are no rows at all (a re-read in two
-        // steps, closed then open again, must not lose it).
+        // Nothing shown before is left: the first data row takes the focus.
+        // The wanted key stays while there are no rows at all (a re-read in
+        // two steps, closed then open again, must not lose it).
         for (size_t i = 0; i < rows_.size(); ++i)
             if (rows_[i].kind == RowKind::Data) {
                 row = int(i);
@@ -613,11 +671,121 @@ void DataGrid::restoreFocus() {
         if (r.kind == RowKind::Data)
             wantedKey_ = keyOf(r.flatRow);
     }
+}
+
+void DataGrid::announceFocus() {
     const QVariant now = focusedKey();
     if (keyText(now) != keyText(lastEmittedKey_) || now.isValid() != lastEmittedKey_.isValid()) {
         lastEmittedKey_ = now;
         emit focusedKeyChanged(now);
     }
+}
+
+void DataGrid::restoreScroll(const std::vector<VisualRow>& old, int oldScroll) {
+    // The first rows, or a view at the very top: it stays at the top.
+    if (old.empty() || oldScroll <= 0)
+        return;
+    auto* bar = verticalScrollBar();
+    // The row the view began with stays where it was on screen; when it went
+    // away, the first row after it that is left, else the last one before it.
+    auto it = std::upper_bound(old.begin(), old.end(), oldScroll,
+                               [](int y, const VisualRow& r) { return y < r.y; });
+    const int top = std::max(0, int(std::distance(old.begin(), it)) - 1);
+    const auto place = [&](int i) {
+        const int r = findRow(old[size_t(i)]);
+        if (r < 0)
+            return false;
+        bar->setValue(rows_[size_t(r)].y - (old[size_t(i)].y - oldScroll));
+        return true;
+    };
+    for (int i = top; i < int(old.size()); ++i)
+        if (place(i))
+            return;
+    for (int i = top - 1; i >= 0; --i)
+        if (place(i))
+            return;
+    // Nothing shown before is left (another project, say): from the top.
+    bar->setValue(0);
+}
+
+int DataGrid::findRow(const VisualRow& like) const {
+    switch (like.kind) {
+    case RowKind::Data:
+        return rowOfKey_.value(like.id, -1);
+    case RowKind::Group:
+        return rowOfGroup_.value(like.id, -1);
+    case RowKind::GroupFooter: {
+        const int group = rowOfGroup_.value(like.id, -1);
+        if (group < 0)
+            return -1;
+        // The footer is the first row after the group's own rows.
+        for (size_t i = size_t(group) + 1; i < rows_.size(); ++i)
+            if (rows_[i].level <= like.level)
+                return rows_[i].kind == RowKind::GroupFooter && rows_[i].id == like.id ? int(i)
+                                                                                       : -1;
+        return -1;
+    }
+    case RowKind::Detail: {
+        const int master = rowOfKey_.value(like.id, -1);
+        if (master < 0)
+            return -1;
+        const size_t d = size_t(master) + 1 + size_t(like.detail);
+        return d < rows_.size() && rows_[d].kind == RowKind::Detail && rows_[d].id == like.id
+                   ? int(d)
+                   : -1;
+    }
+    }
+    return -1;
+}
+
+int DataGrid::neighbourOf(const std::vector<VisualRow>& old, int index) const {
+    // Within its own group first: the data row after it, else the one before it.
+    const int level = old[size_t(index)].level;
+    for (int step : {1, -1})
+        for (int i = index + step; i >= 0 && i < int(old.size()) && old[size_t(i)].level >= level;
+             i += step)
+            if (old[size_t(i)].kind == RowKind::Data && old[size_t(i)].level == level)
+                if (const int r = findRow(old[size_t(i)]); r >= 0)
+                    return r;
+    // Then whatever row is left nearest to it, after it first.
+    const auto candidate = [&](int i) {
+        const VisualRow& r = old[size_t(i)];
+        return r.kind == RowKind::Data || r.kind == RowKind::Group ? findRow(r) : -1;
+    };
+    for (int i = index + 1; i < int(old.size()); ++i)
+        if (const int r = candidate(i); r >= 0)
+            return r;
+    for (int i = index - 1; i >= 0; --i)
+        if (const int r = candidate(i); r >= 0)
+            return r;
+    return -1;
+}
+
+int DataGrid::closedGroupHolding(const QVariant& key) const {
+    const QString want = keyText(key);
+    QList<QModelIndex> chain; // the groups around the row, outermost first
+    std::function<bool(const QModelIndex&)> find = [&](const QModelIndex& parent) {
+        for (int r = 0; r < groupModel_->rowCount(parent); ++r) {
+            const QModelIndex i = groupModel_->index(r, 0, parent);
+            if (groupModel_->isGroup(i)) {
+                chain.append(i);
+                if (find(i))
+                    return true;
+                chain.removeLast();
+            } else if (keyText(keyOf(groupModel_->sourceRow(i))) == want) {
+                return true;
+            }
+        }
+        return false;
+    };
+    if (!find({}))
+        return -1;
+    for (const QModelIndex& g : chain) {
+        const QString path = GridGroupModel::pathKey(groupModel_->groupPath(g));
+        if (!expandedGroups_.contains(path))
+            return rowOfGroup_.value(path, -1);
+    }
+    return -1;
 }
 
 int DataGrid::visualRowOfKey(const QVariant& key) const {
@@ -627,12 +795,7 @@ int DataGrid::visualRowOfKey(const QVariant& key) const {
 }
 
 int DataGrid::visualRowOfGroup(const QVariantList& path) const {
-    const QString k = GridGroupModel::pathKey(path);
-    for (size_t i = 0; i < rows_.size(); ++i)
-        if (rows_[i].kind == RowKind::Group &&
-            GridGroupModel::pathKey(groupModel_->groupPath(rows_[i].group)) == k)
-            return int(i);
-    return -1;
+    return rowOfGroup_.value(GridGroupModel::pathKey(path), -1);
 }
 
 int DataGrid::visualRowAtY(int contentY) const {
@@ -671,12 +834,17 @@ bool DataGrid::setFocusedKey(const QVariant& key) {
     const auto oldGroup = focusGroup_;
     wantedKey_ = key;
     focusGroup_.reset();
-    rebuildRows(); // opens collapsed groups around the row
+    {
+        // Opens collapsed groups around the row.
+        const QScopedValueRollback reveal(revealWanted_, true);
+        rebuildRows();
+    }
     const int row = visualRowOfKey(key);
     if (row < 0) {
         wantedKey_ = old;
         focusGroup_ = oldGroup;
-        restoreFocus();
+        restoreFocus({}, -1);
+        announceFocus();
         return false;
     }
     setFocusRow(row);

@@ -19,6 +19,7 @@
 #include <QHash>
 #include <QPointer>
 #include <QSet>
+#include <exception>
 #include <optional>
 #include <vector>
 
@@ -184,6 +185,9 @@ private:
         int y;             // top, in content coordinates
         int height;
         int previewHeight; // data and detail rows: part of height under the cells
+        // Who the row is across re-reads: data and detail rows their key,
+        // group rows and group footers their group's path.
+        QString id;
     };
     enum class DragKind { None, Resize, HeaderColumn, GroupChip };
     static constexpr int kIndicatorWidth = 12;
@@ -203,7 +207,18 @@ private:
     void applyGroupingAndSort();
     void updateSumColumns();
     void rebuildRows();
-    void restoreFocus();
+    void rebuildOnce(std::exception_ptr& detailError);
+    // After the rows were built anew from `old`, whose row `oldFocus` had the
+    // focus: the focus finds its row again (or its neighbour), the view the
+    // row it began with. Neither scrolls to the focus nor opens groups.
+    void restoreFocus(const std::vector<VisualRow>& old, int oldFocus);
+    void restoreScroll(const std::vector<VisualRow>& old, int oldScroll);
+    void announceFocus();
+    // The new row that is `like`, or -1.
+    int findRow(const VisualRow& like) const;
+    int neighbourOf(const std::vector<VisualRow>& old, int index) const;
+    // The collapsed group row that holds the data row of `key`, or -1.
+    int closedGroupHolding(const QVariant& key) const;
     void updateGeometries();
     void updateFilterPanel();
     void setFocusRow(int visualRow, bool ensureVisible = true);
@@ -277,6 +292,7 @@ private:
 
     std::vector<VisualRow> rows_;
     QHash<QString, int> rowOfKey_;              // key text -> visual data row
+    QHash<QString, int> rowOfGroup_;            // group path key -> visual group row
     mutable QHash<QString, int> columnOfField_; // field -> column of the filtered model
     int contentHeight_ = 0;
     QSet<QString> expandedKeys_;
@@ -290,6 +306,14 @@ private:
     QString focusField_;
     QVariant lastEmittedKey_;
     bool groupingChanging_ = false; // a new grouping is being applied
+    bool revealWanted_ = false;     // the rebuild opens the groups around wantedKey_
+    bool rebuilding_ = false;
+    // The rows before the last rebuild, while it runs.
+    std::vector<VisualRow> previousRows_;
+    // The rows before a re-read emptied the grid, until it is filled again.
+    std::vector<VisualRow> heldRows_;
+    int heldFocus_ = -1;
+    int heldScroll_ = 0;
     // Several model changes made by one call rebuild the rows once, at its end.
     int batch_ = 0;
     bool rebuildPending_ = false;

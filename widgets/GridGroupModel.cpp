@@ -5,15 +5,36 @@
 #include <QHash>
 #include <algorithm>
 
-struct GridGroupModel::Node {
+// An index's internal pointer is an Item: a group node for a group row, or
+// the rows item of the group that holds it for a data row. Data rows need no
+// node of their own, so a re-read of many rows makes few allocations.
+struct GridGroupModel::Item {
+    bool rows = false; // true: the rows item of `owner`
+};
+
+struct GridGroupModel::Node : Item {
     Node* parent = nullptr;
     int row = 0;        // index among the parent's children
-    int sourceRow = -1; // data rows only
     int field = -1;     // group rows: grouped source column
     QVariant value;     // group rows: shared value
     int count = 0;      // group rows: data rows below
     QList<double> sums; // group rows: per sum column
     std::vector<std::unique_ptr<Node>> children;
+    // Innermost level: the source rows of its data rows, and what their
+    // indexes point to.
+    std::vector<int> sourceRows;
+    struct Rows : Item {
+        Node* owner = nullptr;
+    } rowsItem;
+    Node() {
+        rowsItem.rows = true;
+        rowsItem.owner = this;
+    }
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+    int childCount() const {
+        return children.empty() ? int(sourceRows.size()) : int(children.size());
+    }
 };
 
 GridGroupModel::GridGroupModel(QObject* parent)
@@ -78,14 +99,7 @@ void GridGroupModel::rebuild() {
 
 void GridGroupModel::build(Node* parent, const QList<int>& rows, int level) {
     if (level >= levelColumns_.size()) {
-        parent->children.reserve(rows.size());
-        for (int r : rows) {
-            auto n = std::make_unique<Node>();
-            n->parent = parent;
-            n->row = int(parent->children.size());
-            n->sourceRow = r;
-            parent->children.push_back(std::move(n));
-        }
+        parent->sourceRows.assign(rows.begin(), rows.end());
         return;
     }
     const int col = levelColumns_.at(level);
@@ -129,22 +143,35 @@ void GridGroupModel::build(Node* parent, const QList<int>& rows, int level) {
 }
 
 const GridGroupModel::Node* GridGroupModel::nodeOf(const QModelIndex& index) const {
-    return index.isValid() ? static_cast<const Node*>(index.internalPointer()) : root_.get();
+    if (!index.isValid())
+        return root_.get();
+    const auto* item = static_cast<const Item*>(index.internalPointer());
+    return item->rows ? nullptr : static_cast<const Node*>(item);
+}
+
+const GridGroupModel::Node* GridGroupModel::ownerOf(const QModelIndex& index) const {
+    const auto* item = static_cast<const Item*>(index.internalPointer());
+    return item->rows ? static_cast<const Node::Rows*>(item)->owner
+                      : static_cast<const Node*>(item)->parent;
 }
 
 bool GridGroupModel::isGroup(const QModelIndex& index) const {
-    return index.isValid() && nodeOf(index)->sourceRow < 0;
+    return index.isValid() && nodeOf(index) != nullptr;
 }
 
 int GridGroupModel::sourceRow(const QModelIndex& index) const {
-    return index.isValid() ? nodeOf(index)->sourceRow : -1;
+    if (!index.isValid() || nodeOf(index))
+        return -1;
+    return ownerOf(index)->sourceRows[size_t(index.row())];
 }
 
 QVariantList GridGroupModel::groupPath(const QModelIndex& index) const {
     QVariantList path;
-    for (const Node* n = nodeOf(index); n && n != root_.get(); n = n->parent)
-        if (n->sourceRow < 0)
-            path.prepend(n->value);
+    if (!index.isValid())
+        return path;
+    const Node* n = nodeOf(index);
+    for (n = n ? n : ownerOf(index); n && n != root_.get(); n = n->parent)
+        path.prepend(n->value);
     return path;
 }
 
@@ -158,22 +185,24 @@ QString GridGroupModel::pathKey(const QVariantList& path) {
 double GridGroupModel::groupSum(const QModelIndex& group, int sourceColumn) const {
     const Node* n = nodeOf(group);
     const int i = int(sumColumns_.indexOf(sourceColumn));
-    return i >= 0 && i < n->sums.size() ? n->sums.at(i) : 0.0;
+    return n && i >= 0 && i < n->sums.size() ? n->sums.at(i) : 0.0;
 }
 
 QModelIndex GridGroupModel::index(int row, int column, const QModelIndex& parent) const {
     if (parent.isValid() && parent.column() != 0)
         return {};
     const Node* p = nodeOf(parent);
-    if (row < 0 || row >= int(p->children.size()) || column < 0 || column >= columnCount())
+    if (!p || row < 0 || row >= p->childCount() || column < 0 || column >= columnCount())
         return {};
-    return createIndex(row, column, p->children[size_t(row)].get());
+    if (!p->children.empty())
+        return createIndex(row, column, p->children[size_t(row)].get());
+    return createIndex(row, column, const_cast<Node::Rows*>(&p->rowsItem));
 }
 
 QModelIndex GridGroupModel::parent(const QModelIndex& child) const {
     if (!child.isValid())
         return {};
-    const Node* p = nodeOf(child)->parent;
+    const Node* p = ownerOf(child);
     if (!p || p == root_.get())
         return {};
     return createIndex(p->row, 0, const_cast<Node*>(p));
@@ -182,7 +211,8 @@ QModelIndex GridGroupModel::parent(const QModelIndex& child) const {
 int GridGroupModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid() && parent.column() != 0)
         return 0;
-    return int(nodeOf(parent)->children.size());
+    const Node* n = nodeOf(parent);
+    return n ? n->childCount() : 0;
 }
 
 int GridGroupModel::columnCount(const QModelIndex&) const {
@@ -193,12 +223,13 @@ QVariant GridGroupModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
     const Node* n = nodeOf(index);
-    if (n->sourceRow >= 0) {
+    if (!n) {
+        const int row = sourceRow(index);
         if (role == GridRole::IsGroup)
             return false;
         if (role == GridRole::SourceRow)
-            return n->sourceRow;
-        return source_->data(source_->index(n->sourceRow, index.column()), role);
+            return row;
+        return source_->data(source_->index(row, index.column()), role);
     }
     switch (role) {
     case GridRole::IsGroup:

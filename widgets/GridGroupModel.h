@@ -42,10 +42,15 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
+    struct Item;
     struct Node;
     void rebuild();
     void build(Node* parent, const QList<int>& rows, int level);
+    // The group node of a group row's index (the root for an invalid one);
+    // null for a data row's.
     const Node* nodeOf(const QModelIndex& index) const;
+    // The group that holds a valid index's row (the root at the top).
+    const Node* ownerOf(const QModelIndex& index) const;
 
     QAbstractItemModel* source_ = nullptr;
     QList<GridSortKey> levels_;

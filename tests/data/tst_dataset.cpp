@@ -242,6 +242,85 @@ private slots:
         QCOMPARE(opened.count(), 2);
     }
 
+    void queryValuesReadAsFieldsReadThem() {
+        // Texts repeat down one column and not down another, so both ways of
+        // holding them are read back; a null, bytes stored in a text column
+        // and an expression column come along.
+        const QDateTime stamp(QDate(2024, 5, 1), QTime(9, 30));
+        for (int i = 0; i < 80; ++i)
+            addRow(*conn_, QStringLiteral("History"),
+                   {{"Task ID", i % 3},
+                    {"Action Description",
+                     i % 2 ? QStringLiteral("Modified by Ann") : QStringLiteral("Modified by Bob")},
+                    {"Change Description",
+                     i == 5 ? QVariant() : QVariant(QStringLiteral("line %1 é").arg(i))},
+                    {"Modified Datestamp", stamp.addSecs(i)}});
+        conn_->execute(QStringLiteral("update history set \"Action Description\" = x'3432' "
+                                      "where \"Task History ID\" = 7"));
+        DbQuery q(*conn_, QStringLiteral("select \"Task ID\", \"Action Description\", "
+                                         "\"Change Description\", \"Modified Datestamp\", "
+                                         "(\"Task ID\" * 0.5) \"Half\" from history "
+                                         "order by \"Task History ID\""));
+        q.open();
+        QCOMPARE(q.rowCount(), 80);
+        for (int r = 0; r < 80; ++r) {
+            QCOMPARE(q.valueAt(r, 0), QVariant(r % 3));
+            const QString action = r == 6  ? QStringLiteral("42")
+                                   : r % 2 ? QStringLiteral("Modified by Ann")
+                                           : QStringLiteral("Modified by Bob");
+            QCOMPARE(q.valueAt(r, 1), QVariant(action));
+            QCOMPARE(q.isNullAt(r, 2), r == 5);
+            if (r != 5)
+                QCOMPARE(q.valueAt(r, 2), QVariant(QStringLiteral("line %1 é").arg(r)));
+            QCOMPARE(DbField::materialize(FieldKind::DateTime, q.valueAt(r, 3)).toDateTime(),
+                     stamp.addSecs(r));
+            QCOMPARE(q.valueAt(r, 4), QVariant((r % 3) * 0.5));
+        }
+        // The current record reads the same values by name.
+        q.setRecNo(6);
+        QCOMPARE(q.fieldByName(QStringLiteral("Action Description")).asString(),
+                 QStringLiteral("42"));
+        QCOMPARE(q.fieldByName(QStringLiteral("Half")).asFloat(), 0.0);
+        QVERIFY(q.locate(QStringLiteral("Change Description"), QStringLiteral("line 79 é")));
+        QCOMPARE(q.recNo(), 79);
+    }
+
+    void queryRunsAgainInOneStep() {
+        const auto [p1, p2] = twoProjectsWithFeatures();
+        DbTable projects(*conn_, QStringLiteral("Projects"));
+        DbQuery q(*conn_, QStringLiteral("select \"Feature ID\" from features where "
+                                         "\"Project ID\" = :\"Project ID\" order by 1"));
+        q.setMasterSource(&projects);
+        projects.open();
+        QVERIFY(projects.locate(QStringLiteral("Project ID"), p2));
+        q.open();
+        q.next();
+        QSignalSpy opened(&q, &DbDataset::afterOpen);
+        QSignalSpy closed(&q, &DbDataset::afterClose);
+        // Read again for the same project row: one afterOpen, and the current
+        // row stays where it was.
+        addRow(*conn_, QStringLiteral("Features"), {{"Project ID", p2}});
+        projects.refresh();
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(q.recordCount(), 3);
+        QCOMPARE(q.recNo(), 1);
+        q.refresh();
+        QCOMPARE(opened.count(), 2);
+        QCOMPARE(q.recNo(), 1);
+        // Another project: its rows from the first one.
+        QVERIFY(projects.locate(QStringLiteral("Project ID"), p1));
+        QCOMPARE(q.recordCount(), 1);
+        QCOMPARE(q.recNo(), 0);
+        QCOMPARE(closed.count(), 0);
+        // A run that fails leaves the rows read before.
+        QVERIFY(projects.locate(QStringLiteral("Project ID"), p2));
+        conn_->execute(QStringLiteral("drop table features.\"Features\""));
+        QVERIFY_THROWS_EXCEPTION(DataError, q.refresh());
+        QVERIFY(q.active());
+        QCOMPARE(q.recordCount(), 3);
+        QCOMPARE(q.recNo(), 0);
+    }
+
     void tableMasterLinkShowsOnlyTheMastersRows() {
         const auto [p1, p2] = twoProjectsWithFeatures();
         DbTable projects(*conn_, QStringLiteral("Projects"));

@@ -1,15 +1,20 @@
 // Two copies of the program on one data folder: their writes wait for each
 // other and all of them land, each with its history row. One case makes the
 // copies meet on purpose: one is held between reading the hours and writing
-// them while the other adds its hour.
+// them while the other adds its hour. Each copy notices the other's commits
+// without any action of its own.
+#include "data/DataChangeWatcher.h"
 #include "data/GlobalData.h"
 #include "data/ProjectData.h"
+#include "tests/common/TestRows.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -90,6 +95,12 @@ int runAddHourWhileHeld(const QString& programFolder) {
         return 2;
     projects.ChangeTask(QStringLiteral("Elapsed Time"), shown + 1);
     raiseSignal(programFolder, "done");
+    return 0;
+}
+// Child mode: one statement committed on a connection of its own.
+int runStatement(const QString& dataFolder, const QString& sql) {
+    DbConnection conn(dataFolder);
+    conn.execute(sql);
     return 0;
 }
 } // namespace
@@ -174,6 +185,52 @@ private slots:
         QCOMPARE(changes.size(), 2 * kChangesPerProcess);
         QVERIFY(changes.contains(QStringLiteral("Elapsed Time changed from 0 to 1")));
     }
+
+    // A commit of another process to any table file reaches the watcher within
+    // two seconds, with file-system notices or by the timer alone; our own
+    // commits never do, and one commit is told once.
+    void anotherProcessesCommitIsNoticed_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<bool>("fileNotices");
+        const QString tasks = QStringLiteral("update tasks set \"Status\" = 'Complete'");
+        const QString projects = QStringLiteral("update projects set \"Name\" = 'Renamed'");
+        const QString users = QStringLiteral("insert into developers (\"Name\") values ('Ann')");
+        QTest::newRow("tasks (the main file), notices") << tasks << true;
+        QTest::newRow("tasks (the main file), timer alone") << tasks << false;
+        QTest::newRow("projects (an attached file), notices") << projects << true;
+        QTest::newRow("projects (an attached file), timer alone") << projects << false;
+        QTest::newRow("users (the encrypted file), timer alone") << users << false;
+    }
+    void anotherProcessesCommitIsNoticed() {
+        QFETCH(QString, sql);
+        QFETCH(bool, fileNotices);
+        QTemporaryDir dir;
+        makeTask(dir.path());
+        TdmGlobals globals(dir.path());
+        DataChangeWatcher& watcher = *globals.changeWatcher;
+        watcher.setFileNotices(fileNotices);
+        watcher.start();
+        QSignalSpy changed(&watcher, &DataChangeWatcher::changed);
+
+        globals.Connection().execute(QStringLiteral("update tasks set \"Status\" = 'Testing'"));
+        addRow(globals.Connection(), QStringLiteral("Developers"), {{"Name", "Bob"}});
+        QVERIFY(!watcher.checkNow());
+        QTest::qWait(watcher.interval() + 100);
+        QCOMPARE(changed.count(), 0);
+
+        QProcess other;
+        other.setProcessChannelMode(QProcess::ForwardedChannels);
+        other.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--execute"), TdmGlobals::dataFolderFor(dir.path()), sql});
+        QVERIFY(other.waitForFinished(30000));
+        QCOMPARE(other.exitCode(), 0);
+        QElapsedTimer since;
+        since.start();
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 2000);
+        QVERIFY(since.elapsed() < 2000);
+        QTest::qWait(watcher.interval() + 100);
+        QCOMPARE(changed.count(), 1);
+    }
 };
 
 int main(int argc, char** argv) {
@@ -183,6 +240,8 @@ int main(int argc, char** argv) {
         return runWorker(args[2], args[3].toInt());
     if (args.size() == 3 && args[1] == QLatin1String("--add-hour-while-held"))
         return runAddHourWhileHeld(args[2]);
+    if (args.size() == 4 && args[1] == QLatin1String("--execute"))
+        return runStatement(args[2], args[3]);
     TestTwoProcesses t;
     return QTest::qExec(&t, argc, argv);
 }

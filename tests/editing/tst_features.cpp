@@ -1,7 +1,8 @@
 // The features list and the feature dialog driven through their event loops:
 // listing the current project's features, add, edit, move to another project,
-// delete refused while the feature has tasks, blank names, awkward names and
-// incremental search.
+// delete refused while the feature has tasks, blank names, awkward names,
+// incremental search and other copies' changes while the list is open.
+#include "data/DataChangeWatcher.h"
 #include "editing/EditFeature.h"
 #include "editing/FeatureListForm.h"
 #include "widgets/LookupCombo.h"
@@ -48,6 +49,7 @@ private slots:
     void modelIsConsistent();
     void changedMeanwhile_data();
     void changedMeanwhile();
+    void anotherCopysFeaturesShowWhileOpen();
 };
 
 void TestFeatures::listsTheCurrentProjectByName() {
@@ -339,5 +341,31 @@ void TestFeatures::changedMeanwhile() {
     QCOMPARE(r->fieldByName(QStringLiteral("Description")).asString(), storedDescription);
 }
 
+void TestFeatures::anotherCopysFeaturesShowWhileOpen() {
+    const int catalogue = f->addFeature(f->apollo, QStringLiteral("Catalogue"));
+    const int billing = f->billing;
+    f->globals->changeWatcher->start();
+    QVERIFY(whileModal<TfrmFeaturesList>(
+        [&] { ShowFeaturesList(billing); },
+        [&](TfrmFeaturesList* d) {
+            // Another copy adds one, renames one and deletes the selected one.
+            DbConnection other(f->globals->dataFolder());
+            other.execute(QStringLiteral("insert into features (\"Project ID\", \"Name\") "
+                                         "values (?, 'Delivery')"),
+                          {f->apollo});
+            other.execute(QStringLiteral("update features set \"Name\" = 'Cart' where "
+                                         "\"Feature ID\" = ?"),
+                          {catalogue});
+            other.execute(QStringLiteral("delete from features where \"Feature ID\" = ?"),
+                          {billing});
+            QTRY_COMPARE_WITH_TIMEOUT(listed(d), (QStringList{"Accounts", "Cart", "Delivery"}),
+                                      2000);
+            // The selected feature is gone: the selection stays where it was.
+            QCOMPARE(d->selectedFeatureID(), catalogue);
+        }));
+    f->globals->changeWatcher->stop();
+}
+
 QTEST_MAIN(TestFeatures)
+
 #include "tst_features.moc"

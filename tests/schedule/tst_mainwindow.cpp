@@ -83,6 +83,7 @@ private slots:
         row("btnTaskNotes", "Task &Notes", "Task Notes");
         row("btnGrouping", "&Group By Box", "Group By Box");
         row("btnCustomizeColumns", "&Field Chooser...", "Field Chooser");
+        row("btnRefresh", "R&efresh", "Refresh", "F5");
         row("btnRemainingWork", "&Remaining Work...", "Remaining Work");
         row("btnAddTask", "&Add Task...", "Add Task", "Ins");
         row("btnEditTask", "&Edit Task...", "Edit Task", "Enter");
@@ -132,7 +133,7 @@ private slots:
             (QStringList{"btnExportExcel", "btnExportHTML", "btnExportXML", "btnExportTextFile"}));
         QCOMPARE(menus.at(1), QStringList{"btnCopyToClipboard"});
         QCOMPARE(menus.at(2), (QStringList{"btnTaskNotes", "btnGrouping", "btnCustomizeColumns",
-                                           "btnRemainingWork"}));
+                                           "btnRemainingWork", "|", "btnRefresh"}));
         QCOMPARE(menus.at(3),
                  (QStringList{"btnAddTask", "btnEditTask", "btnAddHour", "|", "btnDeleteTask"}));
         QCOMPARE(menus.at(4), (QStringList{"btnAddProject", "btnEditProject", "btnFeaturesList",
@@ -335,8 +336,8 @@ private slots:
         QCOMPARE(fx_->taskStored(fx_->invoice), !yes);
         QCOMPARE(shownKeys().contains(fx_->invoice), !yes);
         QCOMPARE(fx_->history(fx_->invoice).size(), 1); // history rows stay
-        if (yes)
-            QCOMPARE(grid()->focusedKey().toInt(), fx_->design); // the first row
+        if (yes)                                        // the row that followed it
+            QCOMPARE(grid()->focusedKey().toInt(), fx_->docs);
     }
 
     void myIncompleteTasksCommand() {

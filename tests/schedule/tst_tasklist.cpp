@@ -13,6 +13,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -242,6 +243,115 @@ private slots:
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows.at(1).preview, QStringLiteral("Elapsed Time changed from 2.5 to 3.5"));
         QCOMPARE(frame_->gridSchedule->footerSum(QStringLiteral("Elapsed Time")), 15.5);
+    }
+
+    // What a re-read of the schedule must leave alone, whoever made it: ours
+    // after a quick action, or another copy's change read by the live refresh.
+    void rereadKeepsTheView_data() {
+        QTest::addColumn<bool>("ours");
+        QTest::newRow("ours, after a quick action") << true;
+        QTest::newRow("another copy's, read by the live refresh") << false;
+    }
+    void rereadKeepsTheView() {
+        QFETCH(bool, ours);
+        // Two long features, so the list scrolls.
+        QList<int> delta;
+        for (const char* name : {"Cargo", "Delta"}) {
+            const int feature = fx_->addFeature(fx_->apollo, QLatin1String(name));
+            for (int i = 0; i < 30; ++i) {
+                const int id =
+                    fx_->addTask(feature, fx_->me, "Step", 1 + i % 5, 1, 1, 0, "Testing");
+                if (name[0] == 'D')
+                    delta << id;
+            }
+        }
+        fx_->projects->rereadAll();
+        DataGrid* g = frame_->gridSchedule;
+        g->setGroupFields({TfraTaskList::kFeature});
+        for (const char* feature : {"Accounts", "Billing", "Cargo", "Delta"})
+            g->setGroupExpanded({QLatin1String(feature)}, true);
+        // The user closed the first group again; the others stay open.
+        g->setGroupExpanded({QStringLiteral("Accounts")}, false);
+        const int focused = delta.at(12);
+        QVERIFY(g->setFocusedKey(focused));
+        frame_->setFocusedTaskExpanded(true);
+        // The focused row in the middle of the view, the view well down the list.
+        QScrollBar* bar = g->verticalScrollBar();
+        bar->setValue(bar->value() + g->cellRect(focused, TfraTaskList::kTask).top() -
+                      g->viewport()->height() / 2);
+        const int scrolled = bar->value();
+        QVERIFY(scrolled > 0 && scrolled < bar->maximum());
+        const QRect shownAt = g->cellRect(focused, TfraTaskList::kTask);
+        QVERIFY(!shownAt.isEmpty());
+        QCOMPARE(fx_->currentTaskID(), focused);
+
+        QSignalSpy focusMoves(g, &DataGrid::focusedKeyChanged);
+        QSignalSpy scrolls(bar, &QScrollBar::valueChanged);
+        QSignalSpy rereads(g->sourceModel(), &QAbstractItemModel::modelReset);
+        if (ours) {
+            fx_->projects->ChangeTask(TfraTaskList::kElapsedTime, 1.0);
+        } else {
+            DbConnection other(fx_->globals->dataFolder());
+            other.execute(QStringLiteral("update tasks set \"Elapsed Time\" = 1 where "
+                                         "\"Task ID\" = ?"),
+                          {focused});
+            fx_->projects->rereadAll();
+        }
+        QCOMPARE(rereads.count(), 1); // one step: never an empty list between
+        QCOMPARE(g->focusedValue(TfraTaskList::kElapsedTime).toDouble(), 1.0);
+        QCOMPARE(focusMoves.count(), 0); // not even for a moment
+        QCOMPARE(scrolls.count(), 0);
+        QCOMPARE(bar->value(), scrolled);
+        QCOMPARE(g->cellRect(focused, TfraTaskList::kTask), shownAt);
+        QCOMPARE(frame_->focusedTaskID(), focused);
+        QCOMPARE(fx_->currentTaskID(), focused);
+        QVERIFY(frame_->focusedTaskExpanded());
+        QVERIFY(!g->isGroupExpanded({QStringLiteral("Accounts")}));
+        for (const char* feature : {"Billing", "Cargo", "Delta"})
+            QVERIFY(g->isGroupExpanded({QLatin1String(feature)}));
+        QCOMPARE(g->sortOrder(),
+                 (QList<GridSortKey>{{TfraTaskList::kFeature, Qt::AscendingOrder},
+                                     {TfraTaskList::kPriority, Qt::AscendingOrder}}));
+    }
+
+    // Another copy deleted the focused task: the focus goes to the row that
+    // followed it in the list as the user sorted it, and the schedule query
+    // follows the grid there.
+    void focusedTaskDeletedFocusesItsNeighbour_data() {
+        QTest::addColumn<QString>("sortedBy");
+        QTest::addColumn<QString>("deleted");
+        QTest::addColumn<QString>("neighbour");
+        QTest::newRow("feature and priority") << "Feature"
+                                              << "invoice"
+                                              << "docs";
+        QTest::newRow("task name") << "Task"
+                                   << "docs"
+                                   << "invoice";
+        QTest::newRow("the last row: the one before") << "Task"
+                                                      << "review"
+                                                      << "invoice";
+    }
+    void focusedTaskDeletedFocusesItsNeighbour() {
+        QFETCH(QString, sortedBy);
+        QFETCH(QString, deleted);
+        QFETCH(QString, neighbour);
+        const QHash<QString, int> ids{{"design", fx_->design},
+                                      {"build", fx_->build},
+                                      {"review", fx_->review},
+                                      {"invoice", fx_->invoice},
+                                      {"docs", fx_->docs}};
+        DataGrid* g = frame_->gridSchedule;
+        if (sortedBy == QLatin1String("Task"))
+            g->setSortOrder({{TfraTaskList::kTask, Qt::AscendingOrder}});
+        QVERIFY(g->setFocusedKey(ids[deleted]));
+        QSignalSpy focusMoves(g, &DataGrid::focusedKeyChanged);
+        DbConnection other(fx_->globals->dataFolder());
+        other.execute(QStringLiteral("delete from tasks where \"Task ID\" = ?"), {ids[deleted]});
+        fx_->projects->rereadAll();
+        QVERIFY(!shownKeys().contains(ids[deleted]));
+        QCOMPARE(frame_->focusedTaskID(), ids[neighbour]);
+        QCOMPARE(fx_->currentTaskID(), ids[neighbour]);
+        QCOMPARE(focusMoves.count(), 1);
     }
 
     void historyOldestFirst_data() {

@@ -112,6 +112,7 @@ private slots:
     void headerFilterDropDown();
     void sortingByHeaderClicks();
     void focusAndExpansionKeptAcrossReread();
+    void rereadKeepsTheRowsOnScreen();
     void detailRowsInProviderOrder();
     void failingDetailLoader();
     void customConditionDialog();
@@ -305,13 +306,80 @@ void TestDataGrid::focusAndExpansionKeptAcrossReread() {
     QCOMPARE(f.grid.focusedKey().toInt(), 6);
     QVERIFY(f.grid.isRowExpanded(6));
 
-    // The focused task deleted: the focus goes to the first row and says so.
+    // The focused task deleted: the focus goes to the row that followed it
+    // and says so.
     rows.removeIf([](const QVariantList& r) { return r.at(0).toInt() == 6; });
     focus.clear();
     f.model->setRows(rows);
-    QCOMPARE(f.grid.focusedKey().toInt(), 1);
+    QCOMPARE(f.grid.focusedKey().toInt(), 2);
     QCOMPARE(focus.count(), 1);
-    QCOMPARE(focus.at(0).at(0).toInt(), 1);
+    QCOMPARE(focus.at(0).at(0).toInt(), 2);
+    // Deleted in a re-read of two steps: the neighbour all the same.
+    rows.removeIf([](const QVariantList& r) { return r.at(0).toInt() == 2; });
+    f.model->setRows({});
+    f.model->setRows(rows);
+    QCOMPARE(f.grid.focusedKey().toInt(), 7);
+
+    // A group the user collapsed around the focused row stays collapsed
+    // through a re-read; its group row stands for the row.
+    f.grid.setGroupExpanded({QStringLiteral("Alpha")}, false);
+    f.model->setRows(rows);
+    QVERIFY(!f.grid.isGroupExpanded({QStringLiteral("Alpha")}));
+    QVERIFY(!f.grid.focusedKey().isValid());
+    QCOMPARE(f.keys(), (QList<int>{-1, -1, 3, 4, -1}));
+}
+
+void TestDataGrid::rereadKeepsTheRowsOnScreen() {
+    // Rows enough to scroll, in the order given.
+    Fixture f(QSize(760, 260));
+    const auto rowsOf = [](const QList<int>& ids) {
+        QList<QVariantList> rows;
+        for (int id : ids)
+            rows.append({id, QStringLiteral("F"), QStringLiteral("Task %1").arg(id), 3, 1.0, 0.0,
+                         1.0, QStringLiteral("Testing"), QStringLiteral("Ann"), QString()});
+        return rows;
+    };
+    f.grid.setSortOrder({});
+    QList<int> ids;
+    for (int i = 10; i < 110; ++i)
+        ids << i;
+    f.model->setRows(rowsOf(ids));
+    QVERIFY(f.grid.setFocusedKey(60));
+    QScrollBar* bar = f.grid.verticalScrollBar();
+    const int line = f.grid.cellRect(61, QStringLiteral("Task")).top() -
+                     f.grid.cellRect(60, QStringLiteral("Task")).top();
+    bar->setValue(40 * line + line / 2); // half way into task 50
+    const int top50 = f.grid.cellRect(50, QStringLiteral("Task")).top();
+    const int at60 = f.grid.cellRect(60, QStringLiteral("Task")).top();
+
+    // Rows added and deleted above and below the view: the rows on screen stay
+    // where they were, the focus with them.
+    QList<int> more{1, 2, 3};
+    more += ids;
+    more.removeOne(20);
+    more.removeOne(70);
+    f.model->setRows(rowsOf(more));
+    QCOMPARE(f.grid.cellRect(50, QStringLiteral("Task")).top(), top50);
+    QCOMPARE(f.grid.cellRect(60, QStringLiteral("Task")).top(), at60);
+    QCOMPARE(f.grid.focusedKey().toInt(), 60);
+
+    // The row the view began with deleted: the next one keeps its place.
+    more.removeOne(50);
+    f.model->setRows(rowsOf(more));
+    QCOMPARE(f.grid.cellRect(51, QStringLiteral("Task")).top(), top50 + line);
+    QCOMPARE(f.grid.cellRect(60, QStringLiteral("Task")).top(), at60);
+
+    // A view at the very top stays there and shows rows added above.
+    bar->setValue(0);
+    f.model->setRows(rowsOf(QList<int>{0} + more));
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(f.grid.shownRows().first().key.toInt(), 0);
+
+    // Nothing shown before is left (another project): from the top, on its first row.
+    bar->setValue(bar->maximum());
+    f.model->setRows(rowsOf({500, 501, 502}));
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(f.grid.focusedKey().toInt(), 500);
 }
 
 void TestDataGrid::detailRowsInProviderOrder() {
